@@ -1,0 +1,3 @@
+#include "ads/AdvData.h"
+
+AdvData::AdvData() {}

@@ -1,0 +1,6 @@
+#include "app/ArchiveJob.h"
+
+ArchiveJob::ArchiveJob(QObject *parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,229 @@
+#include "app/MainWidget.h"
+
+#include "ads/AdvWidget.h"
+#include "filelist/FileWidget.h"
+#include "frame/HeaderWidget.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const char *const zeroSizeText = "Total size: <b>0.0 MB</b> of 500MB limit";
+
+QString sizeLineText(float size)
+{
+    if (size == 0.0f)
+        return QString::fromLatin1(zeroSizeText);
+    const float kilobytes = size * 1024.0f;
+    if (kilobytes < 1024.0f) {
+        const int shown = static_cast<int>(kilobytes) + 1;
+        return QStringLiteral("Total size: <b>%1 KB</b> of 500MB limit").arg(shown);
+    }
+    const float megabytes = std::round(size * 100.0f) / 100.0f;
+    return QStringLiteral("Total size: <b>%1 MB</b> of 500MB limit").arg(double(megabytes));
+}
+
+} // namespace
+
+MainWidget::MainWidget(QWidget *parent)
+    : QWidget(parent)
+    , sizeLabel(new QLabel)
+    , header(new HeaderWidget)
+    , fileWidget(new FileWidget(this))
+    , advWidget(new AdvWidget(false, this))
+    , browseButton(new QPushButton(QStringLiteral("Browse for files")))
+    , compressButton(new QPushButton(QStringLiteral("Compress")))
+    , cancelButton(new QPushButton(QStringLiteral("Cancel")))
+    , destinationWidget(new QWidget)
+    , destinationButton(new QPushButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
+    , messageBox(new QMessageBox)
+    , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(header);
+
+    auto *inner = new QVBoxLayout;
+    inner->setContentsMargins(47, 0, 40, 0);
+    outer->addLayout(inner);
+    inner->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    auto *hint = new QLabel(QStringLiteral("Drag & drop files to the list to compress multiple files at once."));
+    inner->addWidget(hint, 0, Qt::AlignTop);
+    inner->addWidget(fileWidget, 0, Qt::AlignTop);
+    inner->addWidget(createSizeAndDestinationRows(), 0, Qt::AlignTop);
+    inner->addItem(new QSpacerItem(40, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    inner->addWidget(createBottomBar(), 1, Qt::AlignTop);
+
+    for (QPushButton *button : {compressButton, cancelButton, browseButton}) {
+        // Hover events are what the cursor change below reacts to.
+        button->setAttribute(Qt::WA_Hover);
+        button->installEventFilter(this);
+    }
+
+    sizeLabel->setObjectName(QStringLiteral("Size_info"));
+    advWidget->setObjectName(QStringLiteral("Adv_widget"));
+    browseButton->setObjectName(QStringLiteral("Browse_for_files"));
+    compressButton->setObjectName(QStringLiteral("Compress"));
+    cancelButton->setObjectName(QStringLiteral("Cancel"));
+    destinationButton->setObjectName(QStringLiteral("Destination_path"));
+    messageBox->setObjectName(QStringLiteral("Message_box"));
+    hint->setObjectName(QStringLiteral("Drag_drop_text"));
+
+    setUpMessageBox();
+    connectParts();
+}
+
+QWidget *MainWidget::createSizeAndDestinationRows()
+{
+    auto *container = new QWidget;
+    auto *rows = new QVBoxLayout(container);
+
+    auto *sizeRow = new QHBoxLayout;
+    rows->addLayout(sizeRow);
+    sizeRow->addWidget(browseButton, 0, Qt::AlignLeft);
+    sizeLabel->setTextFormat(Qt::RichText);
+    sizeLabel->setText(QString::fromLatin1(zeroSizeText));
+    sizeRow->addWidget(sizeLabel, 0, Qt::AlignRight);
+
+    rows->addWidget(destinationWidget);
+    destinationWidget->hide();
+    auto *destinationRow = new QHBoxLayout(destinationWidget);
+    destinationRow->setContentsMargins(0, 0, 0, 0);
+    auto *destinationLabel = new QLabel(QStringLiteral("Destination:"));
+    // The same name as the path button, so that one style rule serves both.
+    destinationLabel->setObjectName(QStringLiteral("Destination_path"));
+    destinationRow->addWidget(destinationLabel, 0, Qt::AlignLeft);
+    destinationRow->addWidget(destinationButton, 1, Qt::AlignLeft);
+    return container;
+}
+
+QWidget *MainWidget::createBottomBar()
+{
+    auto *bar = new QWidget;
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(advWidget, 0, Qt::AlignLeft);
+    row->addSpacing(10);
+    row->addWidget(cancelButton, 1, Qt::AlignRight);
+    row->addSpacing(10);
+    row->addWidget(compressButton, 0, Qt::AlignRight);
+    return bar;
+}
+
+void MainWidget::setUpMessageBox()
+{
+    messageBox->setWindowTitle(QStringLiteral("Brimlet"));
+    messageBox->setWindowFlags(Qt::FramelessWindowHint);
+    messageBox->setWindowModality(Qt::ApplicationModal);
+    messageBox->setFixedSize(400, 200);
+}
+
+void MainWidget::connectParts()
+{
+    connect(browseButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseForFilesClicked);
+    connect(this, &MainWidget::addFiles, fileWidget, &FileWidget::addFiles);
+    connect(fileWidget, &FileWidget::sizeChanged, this, &MainWidget::onSizeChanged);
+    connect(cancelButton, &QAbstractButton::clicked, this, &MainWidget::onCancelClicked);
+    connect(compressButton, &QAbstractButton::clicked, this, &MainWidget::onCompressClicked);
+    connect(fileWidget, &FileWidget::sizeExceeded, this, &MainWidget::onError);
+    connect(fileWidget, &FileWidget::initDestinationPath, this, &MainWidget::onDestinationPathInit);
+    connect(destinationButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseDestinationFolderClicked);
+    connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
+}
+
+void MainWidget::setArchiverProgram(const QString &program)
+{
+    archiver = program;
+}
+
+QString MainWidget::archiverProgram() const
+{
+    return archiver;
+}
+
+void MainWidget::onSizeChanged(float size)
+{
+    if (fileWidget->getFiles().isEmpty())
+        destinationWidget->hide();
+    sizeLabel->setText(sizeLineText(size));
+}
+
+void MainWidget::onCancelClicked()
+{
+    std::exit(0);
+}
+
+void MainWidget::onError(QString error)
+{
+    messageBox->setStandardButtons(QMessageBox::Ok);
+    messageBox->setText(error);
+    messageBox->exec();
+}
+
+void MainWidget::onMoveEvent(QPoint pt)
+{
+    move(x() + pt.x(), y() + pt.y());
+}
+
+void MainWidget::onBrowseForFilesClicked()
+{
+}
+
+void MainWidget::onBrowseDestinationFolderClicked()
+{
+}
+
+void MainWidget::onDestinationPathInit(QString filePath)
+{
+    Q_UNUSED(filePath);
+}
+
+void MainWidget::onCompressClicked()
+{
+}
+
+bool MainWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    for (QPushButton *button : {compressButton, cancelButton, browseButton}) {
+        if (watched != button)
+            continue;
+        if (event->type() == QEvent::HoverEnter)
+            button->setCursor(Qt::PointingHandCursor);
+        else if (event->type() == QEvent::HoverLeave)
+            button->setCursor(Qt::ArrowCursor);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWidget::paintEvent(QPaintEvent *event)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    QWidget::paintEvent(event);
+}
+
+void MainWidget::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+}
+
+void MainWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QLabel;
+class QMessageBox;
+class QPushButton;
+class AdvWidget;
+class FileWidget;
+class HeaderWidget;
+
+// The application's one window: it lays out every part and wires them together.
+class MainWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainWidget(QWidget *parent = nullptr);
+
+    // The archiver to run; by default util/7z.exe beside the program.
+    void setArchiverProgram(const QString &program);
+    QString archiverProgram() const;
+
+signals:
+    void addFiles(QStringList paths);
+    void resized();
+
+public slots:
+    void onBrowseForFilesClicked();
+    void onSizeChanged(float size);
+    void onCancelClicked();
+    void onCompressClicked();
+    void onError(QString error);
+    void onBrowseDestinationFolderClicked();
+    void onMoveEvent(QPoint pt);
+    void onDestinationPathInit(QString filePath);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QWidget *createSizeAndDestinationRows();
+    QWidget *createBottomBar();
+    void setUpMessageBox();
+    void connectParts();
+
+    QLabel *sizeLabel;
+    HeaderWidget *header;
+    FileWidget *fileWidget;
+    AdvWidget *advWidget;
+    QPushButton *browseButton;
+    QPushButton *compressButton;
+    QPushButton *cancelButton;
+    QWidget *destinationWidget;
+    QPushButton *destinationButton;
+    QMessageBox *messageBox;
+
+    QString archiver;
+};

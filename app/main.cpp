@@ -1,0 +1,38 @@
+#include "app/MainWidget.h"
+#include "frame/FrameLess.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+
+namespace {
+
+QString applicationStyleSheet()
+{
+    QFile file(QStringLiteral(":/qrc/style.qss"));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromLatin1(file.readAll());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        app.setStyleSheet(applicationStyleSheet());
+        QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/qrc/icon.ico")));
+
+        // The window lives as long as the process; nothing outlives it that needs it.
+        auto *window = new MainWidget(nullptr);
+        FrameLess frameLess(window);
+        window->setWindowIcon(QIcon(QStringLiteral(":/qrc/icon.ico")));
+        window->setWindowTitle(QStringLiteral("Brimlet"));
+        window->resize(980, 660);
+        window->show();
+
+        result = app.exec();
+    }
+    return result;
+}

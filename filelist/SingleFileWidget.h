@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QPushButton;
+
+// One listed file: type picture, remove button, name (click to rename), size.
+class SingleFileWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SingleFileWidget(QString path, QWidget *parent = nullptr);
+    ~SingleFileWidget() override;
+
+    QString getName() const;
+    float getSize() const;
+
+signals:
+    void clicked(QString filePath);
+    void clickedForRename();
+    void filePathChanged(QString oldPath, QString newPath);
+
+public slots:
+    void makeFileCopy(QString newFileName);
+    void setName(QString fileName);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void buildUi();
+
+    QPushButton *nameButton;
+    QString name;
+    QString filePath;
+    float fileSize;
+    bool isUserFile;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+
+class QMouseEvent;
+class QRect;
+class QRubberBand;
+class QWidget;
+
+// Lets a frameless window be moved and resized with the mouse.
+class FrameLess : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Edge {
+        None = 0x0,
+        Left = 0x1,
+        Top = 0x2,
+        Right = 0x4,
+        Bottom = 0x8,
+        TopLeft = 0x10,
+        TopRight = 0x20,
+        BottomLeft = 0x40,
+        BottomRight = 0x80,
+    };
+    Q_ENUM(Edge)
+    Q_DECLARE_FLAGS(Edges, Edge)
+
+    explicit FrameLess(QWidget *target);
+    ~FrameLess() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void detectEdge(const QPoint &globalPos, const QRect &frame, Edge &result) const;
+    void updateCursorShape(const QPoint &globalPos);
+    void handleMousePress(QMouseEvent *event);
+    void handleMouseMove(QMouseEvent *event);
+
+    QWidget *target;
+    QRubberBand *rubberBand;
+    bool cursorChanged;
+    bool leftButtonPressed;
+    Edge pressedEdge;
+    Edge hoverEdge;
+    int borderWidth;
+    QPoint dragPos;
+    bool dragStart;
+};

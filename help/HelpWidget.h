@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+// A small window that explains the steps of packing files.
+class HelpWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    HelpWidget();
+
+    static QString titleText();
+    static QString helpText();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QLabel *titleLabel;
+    QLabel *textLabel;
+};

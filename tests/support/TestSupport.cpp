@@ -1,0 +1,166 @@
+#include "support/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QPointer>
+#include <QStandardPaths>
+
+namespace TestSupport {
+
+IsolatedEnvironment::IsolatedEnvironment()
+    : oldTmp(qgetenv("TMPDIR"))
+    , oldHome(qgetenv("HOME"))
+{
+    QDir(dir.path()).mkpath(QStringLiteral("tmp"));
+    QDir(dir.path()).mkpath(QStringLiteral("home"));
+    QDir(dir.path()).mkpath(QStringLiteral("work"));
+    qputenv("TMPDIR", tempPath().toLocal8Bit());
+    qputenv("HOME", homePath().toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+IsolatedEnvironment::~IsolatedEnvironment()
+{
+    qputenv("TMPDIR", oldTmp);
+    qputenv("HOME", oldHome);
+}
+
+bool IsolatedEnvironment::isValid() const
+{
+    return dir.isValid();
+}
+
+QString IsolatedEnvironment::root() const
+{
+    return dir.path() + QStringLiteral("/work");
+}
+
+QString IsolatedEnvironment::tempPath() const
+{
+    return dir.path() + QStringLiteral("/tmp");
+}
+
+QString IsolatedEnvironment::homePath() const
+{
+    return dir.path() + QStringLiteral("/home");
+}
+
+QString writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    file.write(content);
+    return path;
+}
+
+QString makeSparseFile(const QString &path, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.resize(size))
+        return QString();
+    return path;
+}
+
+QString writeScript(const QString &path, const QByteArray &body)
+{
+    if (writeFile(path, "#!/bin/sh\n" + body).isEmpty())
+        return QString();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                    | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    return path;
+}
+
+ModalAnswerer::ModalAnswerer(QObject *parent)
+    : QObject(parent)
+{
+    timer.setInterval(10);
+    connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    timer.start();
+}
+
+void ModalAnswerer::answerMessageBox(QMessageBox::StandardButton button)
+{
+    answerWith([button](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        if (!box)
+            return;
+        if (QAbstractButton *target = box->button(button))
+            target->click();
+        else
+            box->done(button);
+    }, [](QWidget *widget) { return qobject_cast<QMessageBox *>(widget) != nullptr; });
+}
+
+void ModalAnswerer::answerInputDialog(const QString &text)
+{
+    answerWith([text](QWidget *widget) {
+        if (auto *dialog = qobject_cast<QInputDialog *>(widget)) {
+            dialog->setTextValue(text);
+            dialog->accept();
+        }
+    }, [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
+}
+
+void ModalAnswerer::cancelInputDialog()
+{
+    answerWith([](QWidget *widget) {
+        if (auto *dialog = qobject_cast<QInputDialog *>(widget))
+            dialog->reject();
+    }, [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
+}
+
+void ModalAnswerer::answerWith(std::function<void(QWidget *)> answer,
+                               std::function<bool(QWidget *)> accepts)
+{
+    answers.enqueue({std::move(accepts), std::move(answer)});
+}
+
+int ModalAnswerer::pending() const
+{
+    return answers.size();
+}
+
+QList<SeenBox> ModalAnswerer::seen() const
+{
+    return boxes;
+}
+
+QStringList ModalAnswerer::seenTexts() const
+{
+    QStringList texts;
+    for (const SeenBox &box : boxes)
+        texts << box.text;
+    return texts;
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || answers.isEmpty() || !modal->isVisible())
+        return;
+    const Answer &next = answers.head();
+    if (next.accepts && !next.accepts(modal))
+        return;
+
+    SeenBox box;
+    box.windowTitle = modal->windowTitle();
+    if (auto *messageBox = qobject_cast<QMessageBox *>(modal)) {
+        box.text = messageBox->text();
+        box.informativeText = messageBox->informativeText();
+        for (QAbstractButton *button : messageBox->buttons())
+            box.buttonTexts << button->text();
+    } else if (auto *dialog = qobject_cast<QInputDialog *>(modal)) {
+        box.text = dialog->labelText();
+    }
+    boxes << box;
+    answers.dequeue().action(modal);
+}
+
+} // namespace TestSupport

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMessageBox>
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+
+namespace TestSupport {
+
+// Points TMPDIR and HOME at fresh folders of a private temporary folder for
+// as long as it lives, so that tests never touch the machine's own staging
+// or documents folder. Also switches QStandardPaths to its test mode.
+class IsolatedEnvironment
+{
+public:
+    IsolatedEnvironment();
+    ~IsolatedEnvironment();
+
+    bool isValid() const;
+    QString root() const;     // a scratch folder for the test's own files
+    QString tempPath() const; // what QDir::tempPath() now answers
+    QString homePath() const;
+
+private:
+    QTemporaryDir dir;
+    QByteArray oldTmp;
+    QByteArray oldHome;
+};
+
+// Writes content to path (creating folders); returns the path.
+QString writeFile(const QString &path, const QByteArray &content);
+
+// Makes a sparse file of the given size; returns the path or an empty string.
+QString makeSparseFile(const QString &path, qint64 size);
+
+// Writes an executable shell script (a fake archiver, say) and returns its path.
+QString writeScript(const QString &path, const QByteArray &body);
+
+// What a modal box showed when it was answered.
+struct SeenBox
+{
+    QString text;
+    QString informativeText;
+    QString windowTitle;
+    QStringList buttonTexts;
+};
+
+// Answers modal message boxes and input dialogs as they open, from a timer,
+// so that a test never hangs on one. Answers are used in the order queued.
+class ModalAnswerer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModalAnswerer(QObject *parent = nullptr);
+
+    // The next message box is answered by clicking this standard button.
+    void answerMessageBox(QMessageBox::StandardButton button = QMessageBox::Ok);
+    // The next input dialog gets this text and is accepted.
+    void answerInputDialog(const QString &text);
+    // The next input dialog is cancelled.
+    void cancelInputDialog();
+    // Any other answer: called with the first modal widget that opens and
+    // that `accepts` takes (any modal widget when it is empty).
+    void answerWith(std::function<void(QWidget *)> answer,
+                    std::function<bool(QWidget *)> accepts = {});
+
+    int pending() const;
+    QList<SeenBox> seen() const;
+    QStringList seenTexts() const;
+
+private:
+    void poll();
+
+    QTimer timer;
+    struct Answer
+    {
+        std::function<bool(QWidget *)> accepts;
+        std::function<void(QWidget *)> action;
+    };
+    QQueue<Answer> answers;
+    QList<SeenBox> boxes;
+};
+
+} // namespace TestSupport
