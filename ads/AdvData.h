@@ -4,7 +4,8 @@
 
 #include <map>
 
-// The advertisements: logo resource path to the advertiser's link.
+// The advertisements: logo resource path to the advertiser's link. Building
+// it also picks where this run's rotation starts.
 class AdvData
 {
 public:

@@ -2,19 +2,118 @@
 
 #include "ads/AdvData.h"
 
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <iterator>
+
 std::shared_ptr<AdvData> AdvWidget::advData;
 int AdvWidget::nextIndex = 0;
 bool AdvWidget::counting = true;
 
 AdvWidget::AdvWidget(bool isPopup, QWidget *parent)
-    : QDialog(parent), mainLayout(nullptr), timerLabel(nullptr), closeAdvButton(nullptr),
-      countdownTimer(nullptr), advLabel(nullptr), secondsLeft(0), isPopup(isPopup)
+    : QDialog(parent)
+    , mainLayout(new QVBoxLayout(this))
+    , timerLabel(nullptr)
+    , closeAdvButton(nullptr)
+    , countdownTimer(nullptr)
+    , advLabel(new QLabel)
+    , secondsLeft(0)
+    , isPopup(isPopup)
 {
+    if (isPopup) {
+        timerLabel = new QLabel;
+        closeAdvButton = new QPushButton(QStringLiteral("close"));
+        // Owned by the panel so that it goes with it.
+        countdownTimer = new QTimer(this);
+    }
+    loadNextAdv();
+    if (isPopup) {
+        connect(countdownTimer, &QTimer::timeout, this, &AdvWidget::updateTimer);
+        connect(closeAdvButton, &QPushButton::clicked, this, &QWidget::hide);
+    }
 }
-void AdvWidget::startAdv(int) {}
-QUrl AdvWidget::currentUrl() const { return advUrl; }
-int AdvWidget::nextAdvIndex() { return nextIndex; }
-void AdvWidget::onAdvClicked() {}
-void AdvWidget::updateTimer() {}
-void AdvWidget::mousePressEvent(QMouseEvent *) {}
-void AdvWidget::loadNextAdv() {}
+
+void AdvWidget::startAdv(int seconds)
+{
+    if (isPopup) {
+        secondsLeft = seconds;
+        countdownTimer->start();
+        setWindowModality(Qt::ApplicationModal);
+        show();
+    }
+    loadNextAdv();
+}
+
+QUrl AdvWidget::currentUrl() const
+{
+    return advUrl;
+}
+
+int AdvWidget::nextAdvIndex()
+{
+    return nextIndex;
+}
+
+void AdvWidget::onAdvClicked()
+{
+    QDesktopServices::openUrl(advUrl);
+}
+
+void AdvWidget::updateTimer()
+{
+    if (counting) {
+        timerLabel->setText(QStringLiteral("Please wait for ") + QString::number(secondsLeft)
+                            + QStringLiteral(" seconds..."));
+        --secondsLeft;
+        if (secondsLeft < 1)
+            counting = false;
+        return;
+    }
+    countdownTimer->stop();
+    timerLabel->hide();
+    closeAdvButton->show();
+    counting = true;
+}
+
+void AdvWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && advLabel->geometry().contains(event->position().toPoint()))
+        QDesktopServices::openUrl(advUrl);
+}
+
+void AdvWidget::loadNextAdv()
+{
+    if (!advData)
+        advData = std::make_shared<AdvData>();
+    const std::shared_ptr<AdvData> data = advData;
+
+    const int count = int(data->advs.size());
+    const int index = nextIndex % count;
+    ++nextIndex;
+    const auto entry = std::next(data->advs.begin(), index);
+
+    advLabel->setPixmap(QPixmap(entry->first));
+    advUrl = QUrl(entry->second);
+
+    mainLayout->setContentsMargins(0, 0, 0, 20);
+    // Added once: adding a widget again would pile up layout items, one per load.
+    const bool firstLoad = mainLayout->indexOf(advLabel) < 0;
+    if (firstLoad)
+        mainLayout->addWidget(advLabel, 0, Qt::AlignHCenter);
+    if (isPopup) {
+        timerLabel->setText(QStringLiteral("Please wait for 10 seconds..."));
+        if (firstLoad) {
+            mainLayout->addWidget(closeAdvButton, 1, Qt::AlignHCenter);
+            mainLayout->addWidget(timerLabel, 1, Qt::AlignCenter);
+        }
+        closeAdvButton->hide();
+        timerLabel->show();
+        countdownTimer->setInterval(1000);
+    }
+}
