@@ -1,20 +1,31 @@
 #include "app/MainWidget.h"
 
+#include "app/MessageBox.h"
+
 #include "ads/AdvWidget.h"
 #include "filelist/FileWidget.h"
+#include "filelist/StagingFolder.h"
 #include "frame/HeaderWidget.h"
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QStandardPaths>
 #include <QStyleOption>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -50,7 +61,7 @@ MainWidget::MainWidget(QWidget *parent)
     , cancelButton(new QPushButton(QStringLiteral("Cancel")))
     , destinationWidget(new QWidget)
     , destinationButton(new QPushButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
-    , messageBox(new QMessageBox)
+    , messageBox(new MessageBox)
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
 {
     auto *outer = new QVBoxLayout(this);
@@ -127,9 +138,11 @@ QWidget *MainWidget::createBottomBar()
 void MainWidget::setUpMessageBox()
 {
     messageBox->setWindowTitle(QStringLiteral("Brimlet"));
-    messageBox->setWindowFlags(Qt::FramelessWindowHint);
+    // QMessageBox::setWindowModality() puts back the plain dialog flags, so the
+    // modality goes first or the box would get a platform frame again.
     messageBox->setWindowModality(Qt::ApplicationModal);
-    messageBox->setFixedSize(400, 200);
+    messageBox->setWindowFlags(Qt::FramelessWindowHint);
+    static_cast<MessageBox *>(messageBox)->keepFixedSize(QSize(400, 200));
 }
 
 void MainWidget::connectParts()
@@ -181,19 +194,151 @@ void MainWidget::onMoveEvent(QPoint pt)
 
 void MainWidget::onBrowseForFilesClicked()
 {
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("Select one or more files to open"), QString(),
+        QStringLiteral("All files (*.*)"));
+    if (paths.isEmpty())
+        return;
+    // Before the list sees the files, so that an empty list takes its
+    // destination from the first of them.
+    onDestinationPathInit(paths.first());
+    emit addFiles(paths);
 }
 
 void MainWidget::onBrowseDestinationFolderClicked()
 {
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), QString(),
+                                                      tr("7z files (*.7z)"));
+    if (!path.isEmpty())
+        destinationButton->setText(path);
 }
 
 void MainWidget::onDestinationPathInit(QString filePath)
 {
-    Q_UNUSED(filePath);
+    if (!fileWidget->getFiles().isEmpty())
+        return;
+    const QString folderPath = QFileInfo(filePath).absolutePath();
+    // A renamed copy's folder is ours, not a place the user chose.
+    if (folderPath != StagingFolder::path())
+        destinationButton->setText(folderPath + QLatin1Char('/') + QDir(folderPath).dirName()
+                                   + QStringLiteral(".7z"));
+    destinationWidget->show();
 }
 
 void MainWidget::onCompressClicked()
 {
+    // Escape hides the progress dialog at once, while a cancelled archiver
+    // may still be stopping: a press meanwhile must not start another run.
+    if (compressing)
+        return;
+    if (fileWidget->getFiles().isEmpty()) {
+        showMessage(QStringLiteral("Please select at least one file to compress"));
+        return;
+    }
+    makeCompressedFilesFolder();
+
+    const QString destination = destinationButton->text();
+    const QFileInfo destinationInfo(destination);
+    if (destinationInfo.exists() || destinationInfo.isSymLink()) {
+        showMessage(QStringLiteral("File with this name already exists"));
+        return;
+    }
+
+    const QStringList paths = fileWidget->getFiles();
+    // The archiver only warns about these and writes the archive without
+    // them, which would look like a success.
+    const QStringList unusable = ArchiveJob::unusablePaths(paths);
+    if (!unusable.isEmpty()) {
+        QStringList names;
+        for (const QString &path : unusable)
+            names << QFileInfo(path).fileName();
+        showMessage(QStringLiteral("Some of the listed files no longer exist or cannot be read: ")
+                    + names.join(QStringLiteral(", ")));
+        return;
+    }
+
+    compressing = true;
+    const ArchiveJob::Outcome outcome = runArchiver(destination, paths);
+    compressing = false;
+    reportOutcome(outcome, destination);
+    messageBox->setInformativeText(QString());
+    advWidget->startAdv(10);
+}
+
+void MainWidget::showMessage(const QString &text)
+{
+    messageBox->setStandardButtons(QMessageBox::Ok);
+    messageBox->setText(text);
+    messageBox->exec();
+}
+
+void MainWidget::makeCompressedFilesFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                           + QStringLiteral("/compressed_files");
+    if (!QFileInfo(folder).isDir())
+        QDir().mkdir(folder);
+}
+
+ArchiveJob::Outcome MainWidget::runArchiver(const QString &destination, const QStringList &paths)
+{
+    ArchiveJob job;
+    QProgressDialog progress(QStringLiteral("Compressing..."), QStringLiteral("Cancel"), 0, 100, this);
+    progress.setWindowTitle(QStringLiteral("Brimlet"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    // Queued: a modal progress dialog runs the event loop inside setValue().
+    connect(&job, &ArchiveJob::progressChanged, &progress, &QProgressDialog::setValue,
+            Qt::QueuedConnection);
+    connect(&progress, &QProgressDialog::canceled, &job, &ArchiveJob::cancel);
+
+    // The window keeps painting while the archiver works; the modal progress
+    // dialog keeps the user's input away from everything else meanwhile.
+    ArchiveJob::Outcome outcome = ArchiveJob::Outcome::Failed;
+    QEventLoop loop;
+    connect(&job, &ArchiveJob::finished, &loop, [&outcome, &loop](ArchiveJob::Outcome result) {
+        outcome = result;
+        loop.quit();
+    });
+    job.start(archiver, destination, paths);
+    if (job.isRunning()) {
+        progress.show();
+        loop.exec();
+    }
+    return outcome;
+}
+
+void MainWidget::reportOutcome(ArchiveJob::Outcome outcome, const QString &destination)
+{
+    if (outcome != ArchiveJob::Outcome::Succeeded) {
+        switch (outcome) {
+        case ArchiveJob::Outcome::AccessDenied:
+            showMessage(QStringLiteral(
+                "You are unable to save the file in the specified destination. To resolve this, "
+                "kindly run the app as an administrator or choose an alternative destination."));
+            break;
+        case ArchiveJob::Outcome::Cancelled:
+            showMessage(QStringLiteral("Compression cancelled."));
+            break;
+        default:
+            showMessage(QStringLiteral("Compression failed!"));
+            break;
+        }
+        return;
+    }
+
+    messageBox->setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
+    messageBox->button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
+    messageBox->setText(QStringLiteral("Compression finished successfully!"));
+    messageBox->setInformativeText(QStringLiteral("7z file is saved in ") + destination);
+    if (messageBox->exec() == QMessageBox::Yes)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(destination).absolutePath()));
+    fileWidget->removeAllFiles();
+    // Only now: the archiver has finished reading the copies.
+    StagingFolder::remove();
 }
 
 bool MainWidget::eventFilter(QObject *watched, QEvent *event)

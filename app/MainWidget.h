@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ArchiveJob.h"
+
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,10 @@ private:
     QWidget *createBottomBar();
     void setUpMessageBox();
     void connectParts();
+    void showMessage(const QString &text);
+    void makeCompressedFilesFolder();
+    ArchiveJob::Outcome runArchiver(const QString &destination, const QStringList &paths);
+    void reportOutcome(ArchiveJob::Outcome outcome, const QString &destination);
 
     QLabel *sizeLabel;
     HeaderWidget *header;
@@ -62,4 +68,5 @@ private:
     QMessageBox *messageBox;
 
     QString archiver;
+    bool compressing = false;
 };
