@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPoint>
 
+#include <memory>
+
 class QMouseEvent;
 class QRect;
 class QRubberBand;
@@ -39,9 +41,13 @@ private:
     void updateCursorShape(const QPoint &globalPos);
     void handleMousePress(QMouseEvent *event);
     void handleMouseMove(QMouseEvent *event);
+    void handleMouseRelease(QMouseEvent *event);
+    bool isFixedInPlace() const;
+    QRect resizedFrame(const QPoint &globalPos) const;
 
     QWidget *target;
-    QRubberBand *rubberBand;
+    // Holds the frame as it was when the resize started; never shown.
+    std::unique_ptr<QRubberBand> rubberBand;
     bool cursorChanged;
     bool leftButtonPressed;
     Edge pressedEdge;
@@ -49,4 +55,5 @@ private:
     int borderWidth;
     QPoint dragPos;
     bool dragStart;
+    QPoint pressGlobalPos;
 };

@@ -1,14 +1,164 @@
 #include "frame/HeaderWidget.h"
 
-HeaderWidget::HeaderWidget(QWidget *parent)
-    : QWidget(parent), mousePressed(false), minimizeButton(nullptr), closeButton(nullptr),
-      helpButton(nullptr), helpWidget(nullptr)
+#include "help/HelpWidget.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
+#include <QToolButton>
+
+namespace {
+
+// The width of the band along the window's outline in which the frame
+// controller resizes the window.
+const int resizeBorderWidth = 5;
+
+void describeButton(QToolButton *button, const QString &iconPath, const QString &name)
 {
+    button->setIcon(QIcon(iconPath));
+    // Without a border of its own the platform style draws an opaque panel
+    // behind the symbol; a faint light patch shows where the pointer is.
+    button->setStyleSheet(QStringLiteral(
+        "QToolButton { border: none; padding: 4px; }"
+        " QToolButton:hover { background: rgba(255, 255, 255, 40); border-radius: 6px; }"
+        " QToolButton:pressed { background: rgba(255, 255, 255, 70); border-radius: 6px; }"));
+    // The buttons show only a symbol; screen readers and hovering users get words.
+    button->setToolTip(name);
+    button->setAccessibleName(name);
 }
-void HeaderWidget::onMinimize() {}
-void HeaderWidget::onHelpPressed() {}
-void HeaderWidget::buildContents() {}
-void HeaderWidget::mousePressEvent(QMouseEvent *) {}
-void HeaderWidget::mouseReleaseEvent(QMouseEvent *) {}
-void HeaderWidget::mouseMoveEvent(QMouseEvent *) {}
-void HeaderWidget::paintEvent(QPaintEvent *event) { QWidget::paintEvent(event); }
+
+} // namespace
+
+HeaderWidget::HeaderWidget(QWidget *parent)
+    : QWidget(parent), mousePressed(false), lastMousePos(0, 0), minimizeButton(nullptr),
+      closeButton(nullptr), helpButton(nullptr), resizePassedOn(false)
+{
+    setAttribute(Qt::WA_MouseTracking);
+
+    closeButton = new QToolButton(this);
+    minimizeButton = new QToolButton(this);
+    helpButton = new QToolButton(this);
+    buildContents();
+
+    connect(minimizeButton, &QToolButton::clicked, this, &HeaderWidget::onMinimize);
+    connect(closeButton, &QToolButton::clicked, QCoreApplication::instance(), &QCoreApplication::quit);
+    connect(helpButton, &QToolButton::clicked, this, &HeaderWidget::onHelpPressed);
+
+    setMinimumHeight(74);
+}
+
+void HeaderWidget::buildContents()
+{
+    auto *layout = new QHBoxLayout(this);
+
+    auto *iconLabel = new QLabel(this);
+    iconLabel->setContentsMargins(40, 0, 0, 0);
+    iconLabel->setPixmap(QPixmap(QStringLiteral(":/qrc/file-all.svg")));
+    iconLabel->setStyleSheet(QString());
+
+    describeButton(closeButton, QStringLiteral(":/qrc/close.png"), QStringLiteral("Close"));
+    describeButton(minimizeButton, QStringLiteral(":/qrc/minimize.png"), QStringLiteral("Minimize"));
+    describeButton(helpButton, QStringLiteral(":/qrc/help.png"), QStringLiteral("Help"));
+
+    auto *caption = new QLabel(QStringLiteral("Brimlet\u2122"), this);
+    caption->setStyleSheet(
+        QStringLiteral("font: normal normal normal 24px/33px Noto Sans; color: #FFFFFF; opacity: 1;"));
+
+    layout->addWidget(iconLabel, 0, Qt::AlignLeft);
+    layout->addSpacing(10);
+    layout->addWidget(caption, 1, Qt::AlignLeft);
+    layout->addWidget(helpButton, 0, Qt::AlignRight);
+    layout->addWidget(minimizeButton, 0, Qt::AlignRight);
+    layout->addWidget(closeButton, 0, Qt::AlignRight);
+    layout->addSpacing(27);
+}
+
+// The title bar's own window, not whichever window happens to be active:
+// that may be a help window, or none at all when no window has focus.
+void HeaderWidget::onMinimize()
+{
+    window()->showMinimized();
+}
+
+void HeaderWidget::onHelpPressed()
+{
+    helpWidget = new HelpWidget;
+    // A new window opens per click; closed ones must not pile up.
+    helpWidget->setAttribute(Qt::WA_DeleteOnClose);
+    // Without the customize hint some platforms, X11 among them, ignore the
+    // missing buttons and offer minimise and maximise all the same.
+    helpWidget->setWindowFlags(
+        (helpWidget->windowFlags() & ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+        | Qt::CustomizeWindowHint);
+    helpWidget->setWindowTitle(QStringLiteral("Brimlet"));
+    helpWidget->show();
+}
+
+void HeaderWidget::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint position = event->globalPosition().toPoint();
+    if (resizePassedOn || (event->button() == Qt::LeftButton && isOnResizeBorder(position))) {
+        // The window's resize border runs under the title bar: ignoring the
+        // press hands it, and the drag that follows, on to the window's frame
+        // controller, which shows the resize cursor there.
+        resizePassedOn = true;
+        event->ignore();
+        return;
+    }
+    mousePressed = true;
+    lastMousePos = position;
+}
+
+void HeaderWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    lastMousePos = event->globalPosition().toPoint();
+    if (resizePassedOn) {
+        if (event->button() == Qt::LeftButton)
+            resizePassedOn = false;
+        event->ignore();
+        return;
+    }
+    mousePressed = false;
+}
+
+void HeaderWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint position = event->globalPosition().toPoint();
+    if (resizePassedOn) {
+        lastMousePos = position;
+        event->ignore();
+        return;
+    }
+    const QPoint delta = position - lastMousePos;
+    if (mousePressed)
+        emit moveWindow(delta);
+    lastMousePos = position;
+}
+
+// A plain QWidget subclass draws no style-sheet background unless asked to.
+void HeaderWidget::paintEvent(QPaintEvent *event)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    QWidget::paintEvent(event);
+}
+
+bool HeaderWidget::isOnResizeBorder(const QPoint &globalPos) const
+{
+    const QWidget *frameWindow = window();
+    if (frameWindow == this || !(frameWindow->windowFlags() & Qt::FramelessWindowHint)
+        || frameWindow->isMaximized() || frameWindow->isFullScreen())
+        return false;
+    const QRect frame = frameWindow->frameGeometry();
+    return globalPos.x() <= frame.x() + resizeBorderWidth
+        || globalPos.x() >= frame.x() + frame.width() - resizeBorderWidth
+        || globalPos.y() <= frame.y() + resizeBorderWidth;
+}

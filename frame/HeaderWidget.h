@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 
 class QToolButton;
@@ -29,11 +30,15 @@ protected:
 
 private:
     void buildContents();
+    bool isOnResizeBorder(const QPoint &globalPos) const;
 
     bool mousePressed;
     QPoint lastMousePos;
     QToolButton *minimizeButton;
     QToolButton *closeButton;
     QToolButton *helpButton;
-    HelpWidget *helpWidget;
+    // The help window opened last; it deletes itself when closed.
+    QPointer<HelpWidget> helpWidget;
+    // A press on the window's resize border was left to the window.
+    bool resizePassedOn;
 };

@@ -1,6 +1,56 @@
 #include "help/HelpWidget.h"
 
-HelpWidget::HelpWidget() : titleLabel(nullptr), textLabel(nullptr) {}
-QString HelpWidget::titleText() { return {}; }
-QString HelpWidget::helpText() { return {}; }
-void HelpWidget::paintEvent(QPaintEvent *event) { QWidget::paintEvent(event); }
+#include <QLabel>
+#include <QPainter>
+#include <QStringList>
+#include <QStyle>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+HelpWidget::HelpWidget()
+    : QWidget(nullptr), titleLabel(new QLabel), textLabel(new QLabel)
+{
+    auto *layout = new QVBoxLayout(this);
+
+    titleLabel->setText(titleText());
+    textLabel->setText(helpText());
+    // The steps quote button captions; they must never be read as markup.
+    textLabel->setTextFormat(Qt::PlainText);
+
+    layout->addWidget(titleLabel, 0, Qt::AlignTop | Qt::AlignHCenter);
+    layout->addWidget(textLabel, 1, Qt::AlignTop | Qt::AlignHCenter);
+
+    titleLabel->setObjectName(QStringLiteral("HelpTitleLabel"));
+    textLabel->setObjectName(QStringLiteral("HelpStandardLabel"));
+}
+
+QString HelpWidget::titleText()
+{
+    return QStringLiteral("How to Use the File Compression Tool");
+}
+
+QString HelpWidget::helpText()
+{
+    const QStringList lines = {
+        QStringLiteral("1. To select files for compression, you can either :"),
+        QStringLiteral("\tPress the \"Browse Files\" button and navigate to the desired files on your system, or"),
+        QStringLiteral("\tSimply drag and drop the files directly into the application window."),
+        QStringLiteral("2. Optionally, you can change the filenames within the application."),
+        QStringLiteral("This will not affect the original filenames but will be reflected in the compressed version."),
+        QStringLiteral("3. Choose the destination where you want to save the compressed file."),
+        QStringLiteral("4. Once you have finalized the settings, click the \"Compress\" button to initiate the compression process."),
+        QStringLiteral("5. Once the compression process is complete,"),
+        QStringLiteral(" you will be notified of the success. The compressed file will be created and saved at the destination you specified."),
+    };
+    return lines.join(QLatin1Char('\n'));
+}
+
+// A plain QWidget subclass draws no style-sheet background unless asked to.
+void HelpWidget::paintEvent(QPaintEvent *event)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    QWidget::paintEvent(event);
+}
