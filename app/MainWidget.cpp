@@ -294,6 +294,8 @@ ArchiveJob::Outcome MainWidget::runArchiver(const QString &destination, const QS
     connect(&job, &ArchiveJob::progressChanged, &progress, &QProgressDialog::setValue,
             Qt::QueuedConnection);
     connect(&progress, &QProgressDialog::canceled, &job, &ArchiveJob::cancel);
+    // Escape rejects the dialog, which does not always come with canceled().
+    connect(&progress, &QDialog::rejected, &job, &ArchiveJob::cancel);
 
     // The window keeps painting while the archiver works; the modal progress
     // dialog keeps the user's input away from everything else meanwhile.

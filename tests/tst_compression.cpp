@@ -177,9 +177,7 @@ void TestCompression::browseForFilesSetsDestinationAndAddsFiles()
     const QString first = TestSupport::writeFile(env->root() + "/Reports/q1.pdf", "1");
     QSignalSpy added(window.get(), &MainWidget::addFiles);
     answerer->answerWith([first](QWidget *widget) {
-        auto *dialog = qobject_cast<QFileDialog *>(widget);
-        dialog->selectFile(first);
-        static_cast<QDialog *>(dialog)->accept();
+        TestSupport::chooseInFileDialog(widget, first);
     }, [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
 
     window->findChild<QPushButton *>(QStringLiteral("Browse_for_files"))->click();
@@ -216,8 +214,7 @@ void TestCompression::saveDialogSetsDestinationAsReturned()
     answerer->answerWith([chosen, &filters](QWidget *widget) {
         auto *dialog = qobject_cast<QFileDialog *>(widget);
         filters = dialog->nameFilters();
-        dialog->selectFile(chosen);
-        static_cast<QDialog *>(dialog)->accept();
+        TestSupport::chooseInFileDialog(dialog, chosen);
     }, [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
 
     destinationButton(*window)->click();

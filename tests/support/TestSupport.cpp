@@ -1,12 +1,16 @@
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QStandardPaths>
 
 namespace TestSupport {
@@ -77,6 +81,22 @@ QString writeScript(const QString &path, const QByteArray &body)
     return path;
 }
 
+void chooseInFileDialog(QWidget *fileDialog, const QString &path)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(fileDialog);
+    if (!dialog)
+        return;
+    // A selection in the views, which the dialog may make while it still
+    // loads the folder, would win over the typed name.
+    for (QAbstractItemView *view : dialog->findChildren<QAbstractItemView *>())
+        view->clearSelection();
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setText(path);
+    else
+        dialog->selectFile(path);
+    static_cast<QDialog *>(dialog)->accept();
+}
+
 ModalAnswerer::ModalAnswerer(QObject *parent)
     : QObject(parent)
 {
@@ -140,9 +160,31 @@ QStringList ModalAnswerer::seenTexts() const
     return texts;
 }
 
+bool ModalAnswerer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == answered && event->type() == QEvent::Hide) {
+        watched->removeEventFilter(this);
+        answered = nullptr;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void ModalAnswerer::poll()
 {
+    // An answer may run an event loop of its own (a QTRY_ wait): the timer
+    // must not answer again from inside it.
+    if (polling)
+        return;
+    const QScopedValueRollback<bool> guard(polling, true);
     QWidget *modal = QApplication::activeModalWidget();
+    if (answered) {
+        if (answered == modal && modal->isVisible() && retries < 500) {
+            ++retries;
+            lastAction(modal);
+            return;
+        }
+        answered = nullptr;
+    }
     if (!modal || answers.isEmpty() || !modal->isVisible())
         return;
     const Answer &next = answers.head();
@@ -160,7 +202,12 @@ void ModalAnswerer::poll()
         box.text = dialog->labelText();
     }
     boxes << box;
-    answers.dequeue().action(modal);
+    // Once it hides, the answer is done with, even if the same box opens again.
+    modal->installEventFilter(this);
+    answered = modal;
+    retries = 0;
+    lastAction = answers.dequeue().action;
+    lastAction(modal);
 }
 
 } // namespace TestSupport

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
@@ -42,6 +43,10 @@ QString makeSparseFile(const QString &path, qint64 size);
 // Writes an executable shell script (a fake archiver, say) and returns its path.
 QString writeScript(const QString &path, const QByteArray &body);
 
+// Chooses a path in an open QFileDialog as a user would: the full path typed
+// into its name field, nothing selected in its views, then accept.
+void chooseInFileDialog(QWidget *fileDialog, const QString &path);
+
 // What a modal box showed when it was answered.
 struct SeenBox
 {
@@ -75,6 +80,9 @@ public:
     QList<SeenBox> seen() const;
     QStringList seenTexts() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void poll();
 
@@ -85,6 +93,12 @@ private:
         std::function<void(QWidget *)> action;
     };
     QQueue<Answer> answers;
+    // The dialog answered last and its answer, given again while the dialog
+    // stays open: a file dialog may ignore an accept while it still loads.
+    QPointer<QWidget> answered;
+    std::function<void(QWidget *)> lastAction;
+    int retries = 0;
+    bool polling = false;
     QList<SeenBox> boxes;
 };
 
