@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -8,6 +9,7 @@
 #include <map>
 
 class QGridLayout;
+class QScrollArea;
 class SingleFileWidget;
 
 // The list of files to pack: one row per file in a seven-column grid.
@@ -44,9 +46,34 @@ protected:
 
 private:
     void reportSize();
+    void forgetAllRows();
+    void placeRow(SingleFileWidget *row);
+    void beginRowChanges();
+    void endRowChanges();
+    void holdRowsBack();
+    void showPlacedRows();
+    bool isListed(const SingleFileWidget *row) const;
+    void addToTotal(const SingleFileWidget *row, bool isLastKey);
+    bool totalIsOrderFree() const;
+    float sumInKeyOrder() const;
+    void insertListedPath(const QString &path);
+    void removeListedPath(const QString &path);
 
     std::map<QString, SingleFileWidget *> files;
     QGridLayout *gridLayout;
     int gridRow;
     int gridColumn;
+
+    QScrollArea *scrollArea;
+    // The keys of files, in the same order.
+    QStringList listedPaths;
+    // The file names of the listed paths, so that the name test does not
+    // have to look at every listed path.
+    QSet<QString> listedNames;
+    // Always the sum of the rows' sizes in key order, from 0.0.
+    float total;
+    // The same total counted exactly, in units of one byte's size.
+    qint64 exactTotalUnits;
+    int openRowChanges;
+    bool rowsHeldBack;
 };

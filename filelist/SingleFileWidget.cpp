@@ -1,14 +1,255 @@
 #include "filelist/SingleFileWidget.h"
 
-SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
-    : QWidget(parent), nameButton(nullptr), filePath(path), fileSize(0.0f), isUserFile(true)
+#include "filelist/StagingFolder.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+// The largest byte count that still comes to 500.0 MB once it is held as a
+// float; a folder walk may stop as soon as it has counted more than this.
+constexpr qint64 largestAcceptedBytes = 524288016;
+
+constexpr float perKibibyte = 0.0009765625f;
+
+// A folder goes into the archive with everything below it, so it weighs what
+// its regular files weigh. Links are not followed: a link to a large folder
+// elsewhere must not count, nor loop.
+qint64 folderContentSize(const QString &folder)
 {
+    qint64 total = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext() && total <= largestAcceptedBytes) {
+        it.next();
+        const QFileInfo entry = it.fileInfo();
+        if (entry.isFile() && !entry.isSymLink())
+            total += entry.size();
+    }
+    return total;
 }
+
+QPixmap desktopIcon(const QFileInfo &info, bool isFolder)
+{
+    QFileIconProvider provider;
+    QIcon icon = isFolder ? provider.icon(QAbstractFileIconProvider::Folder) : provider.icon(info);
+    // Without a desktop icon theme the provider may have nothing to offer.
+    if (icon.isNull())
+        icon = QApplication::style()->standardIcon(isFolder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    const QSize size = icon.actualSize(QSize(32, 32), QIcon::Normal, QIcon::Off);
+    const QPixmap pixmap = icon.pixmap(size, QIcon::Normal, QIcon::Off);
+    if (pixmap.isNull())
+        return pixmap;
+    return pixmap.scaled(22, 30, Qt::KeepAspectRatio, Qt::FastTransformation);
+}
+
+// Looking an icon up decodes images afresh each time, which dominates the
+// cost of a row in a long list. Files of one type share their icon, except
+// those that carry their own (programs, shortcuts, icon files).
+QPixmap cachedDesktopIcon(const QFileInfo &info, bool isFolder)
+{
+    const QString suffix = info.suffix().toLower();
+    const bool ownIcon = suffix == QLatin1String("exe") || suffix == QLatin1String("lnk")
+        || suffix == QLatin1String("ico");
+    if (ownIcon)
+        return desktopIcon(info, isFolder);
+    const QString key = isFolder ? QStringLiteral("brimlet-row-icon/") : QStringLiteral("brimlet-row-icon.") + suffix;
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = desktopIcon(info, isFolder);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
+}
+
+} // namespace
+
+SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
+    : QWidget(parent)
+    , nameButton(nullptr)
+    , filePath(path)
+    , fileSize(0.0f)
+    , isUserFile(true)
+{
+    const QFileInfo info{QFile(filePath)};
+    const bool isFolder = info.isDir();
+    fileSize = isFolder ? float(folderContentSize(filePath)) : float(info.size());
+    name = info.fileName();
+
+    // Children are made inside the row at once: moving a widget under a new
+    // parent later has the style sheet re-resolved for it, which is slow in
+    // a long list.
+    nameButton = new QPushButton(this);
+    buildUi(isFolder);
+    connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
+    setFixedSize(88, 88);
+}
+
 SingleFileWidget::~SingleFileWidget() = default;
-QString SingleFileWidget::getName() const { return name; }
-float SingleFileWidget::getSize() const { return fileSize; }
-void SingleFileWidget::makeFileCopy(QString) {}
-void SingleFileWidget::setName(QString fileName) { name = fileName; }
-void SingleFileWidget::buildUi() {}
-void SingleFileWidget::mousePressEvent(QMouseEvent *event) { QWidget::mousePressEvent(event); }
-void SingleFileWidget::paintEvent(QPaintEvent *event) { QWidget::paintEvent(event); }
+
+QString SingleFileWidget::getName() const
+{
+    return name;
+}
+
+float SingleFileWidget::getSize() const
+{
+    return fileSize * perKibibyte * perKibibyte;
+}
+
+void SingleFileWidget::buildUi(bool isFolder)
+{
+    auto *mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto *topStrip = new QWidget(this);
+    auto *topStripLayout = new QHBoxLayout(topStrip);
+
+    auto *removeButton = new QToolButton(topStrip);
+    removeButton->setIcon(QIcon(QPixmap(QStringLiteral(":/qrc/close.png"))));
+    removeButton->setToolTip(QStringLiteral("Remove"));
+    removeButton->setAccessibleName(QStringLiteral("Remove"));
+    // The path is read at click time: after a rename it is the copy's path,
+    // which is the row's key in the list.
+    connect(removeButton, &QToolButton::clicked, removeButton,
+            [this] { emit clicked(filePath); }, Qt::DirectConnection);
+
+    nameButton->setFixedHeight(15);
+    nameButton->setToolTip(QStringLiteral("Rename"));
+    nameButton->setWhatsThis(QStringLiteral("Rename"));
+    setName(name);
+
+    auto *fileSizeLabel = new QLabel(sizeText(), this);
+
+    auto *typeIconLabel = new QLabel(topStrip);
+    typeIconLabel->setPixmap(typePicture(isFolder));
+
+    auto *iconColumn = new QVBoxLayout;
+    iconColumn->addSpacing(6);
+    iconColumn->addWidget(typeIconLabel);
+    topStripLayout->addLayout(iconColumn);
+    topStripLayout->addWidget(removeButton, 0, Qt::AlignRight | Qt::AlignTop);
+    topStripLayout->setContentsMargins(32, 6, 0, 0);
+
+    const Qt::Alignment bottomCentre = Qt::AlignHCenter | Qt::AlignVCenter | Qt::AlignBottom;
+    mainLayout->addWidget(topStrip);
+    mainLayout->addWidget(nameButton, 1, bottomCentre);
+    mainLayout->addWidget(fileSizeLabel, 0, bottomCentre);
+    mainLayout->addSpacing(10);
+
+    nameButton->setStyleSheet(QStringLiteral(
+        "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;"
+        "background-color: rgba(255, 255, 255, 0);"));
+    fileSizeLabel->setStyleSheet(QStringLiteral(
+        "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;"));
+}
+
+QPixmap SingleFileWidget::typePicture(bool isFolder) const
+{
+    if (isFolder)
+        return cachedDesktopIcon(QFileInfo(filePath), true);
+    // Case-sensitive on purpose: Report.PDF gets the desktop's icon.
+    if (name.endsWith(QLatin1String(".pdf")))
+        return QPixmap(QStringLiteral(":/qrc/file-pdf.svg"));
+    if (name.endsWith(QLatin1String(".jpg")) || name.endsWith(QLatin1String(".png"))
+        || name.endsWith(QLatin1String(".jpeg")))
+        return QPixmap(QStringLiteral(":/qrc/file-image.svg"));
+    if (name.endsWith(QLatin1String(".doc")) || name.endsWith(QLatin1String(".docx")))
+        return QPixmap(QStringLiteral(":/qrc/file-word.svg"));
+    return cachedDesktopIcon(QFileInfo(filePath), false);
+}
+
+QString SingleFileWidget::sizeText() const
+{
+    const float megabytes = fileSize * perKibibyte * perKibibyte;
+    const float roundedMegabytes = std::round(megabytes * 100.0f) / 100.0f;
+    // One more than the whole number of KiB, as the size line counts too.
+    const float kilobytes = 1.0f - std::trunc(fileSize * -perKibibyte);
+    if (kilobytes < 1024.0f)
+        return QString::number(kilobytes, 'g', 6) + QStringLiteral("KB");
+    return QString::number(roundedMegabytes, 'g', 6) + QStringLiteral("MB");
+}
+
+void SingleFileWidget::setName(QString fileName)
+{
+    name = fileName;
+    const QFontMetrics metrics(QFont(QStringLiteral("normal"), 10));
+    if (metrics.boundingRect(name).width() > 80)
+        nameButton->setText(name.left(5) + QStringLiteral("...") + name.right(5));
+    else
+        nameButton->setText(name);
+}
+
+void SingleFileWidget::makeFileCopy(QString newFileName)
+{
+    const QString newPath = StagingFolder::path() + QLatin1Char('/') + newFileName;
+    if (newPath == filePath) {
+        // Already the copy under that name; copying it onto itself would lose it.
+        setName(newFileName);
+        return;
+    }
+    if (!StagingFolder::isPlainFileName(newFileName) || !StagingFolder::prepare()
+        || !copyToStagingFolder(newPath)) {
+        refuseCopy();
+        return;
+    }
+
+    emit filePathChanged(filePath, newPath);
+    if (!isUserFile)
+        QFile::remove(filePath);
+    filePath = newPath;
+    isUserFile = false;
+}
+
+bool SingleFileWidget::copyToStagingFolder(const QString &newPath) const
+{
+    const QString source = QFileInfo(filePath).canonicalFilePath();
+    if (!source.isEmpty() && source == QFileInfo(newPath).canonicalFilePath())
+        return false;
+    // Listed names are unique, so no listed row stands for a file of this
+    // name here: it is a copy left by a row that was removed or rebuilt.
+    QFile::remove(newPath);
+    return QFile::copy(filePath, newPath);
+}
+
+void SingleFileWidget::refuseCopy()
+{
+    setName(QFileInfo(filePath).fileName());
+    QMessageBox box;
+    box.setText(QStringLiteral("The file could not be copied under the new name"));
+    box.exec();
+}
+
+void SingleFileWidget::mousePressEvent(QMouseEvent *event)
+{
+    // Presses on the row's background belong to the list around it.
+    event->ignore();
+}
+
+void SingleFileWidget::paintEvent(QPaintEvent *event)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    QWidget::paintEvent(event);
+}

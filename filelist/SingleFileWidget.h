@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QPixmap;
 class QPushButton;
 
 // One listed file: type picture, remove button, name (click to rename), size.
@@ -31,7 +32,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void buildUi();
+    void buildUi(bool isFolder);
+    QPixmap typePicture(bool isFolder) const;
+    QString sizeText() const;
+    bool copyToStagingFolder(const QString &newPath) const;
+    void refuseCopy();
 
     QPushButton *nameButton;
     QString name;

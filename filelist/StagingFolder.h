@@ -16,4 +16,11 @@ public:
 
     // Deletes the folder and its contents, never following a link.
     static void remove();
+
+    // Whether a copy under this name stays inside the folder: no path
+    // separators and no "." or "..".
+    static bool isPlainFileName(const QString &fileName);
+
+private:
+    static bool isOurOwnFolder(const QString &folder);
 };
