@@ -3,6 +3,7 @@
 #include "ads/AdvData.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -26,6 +27,8 @@ AdvWidget::AdvWidget(bool isPopup, QWidget *parent)
     , secondsLeft(0)
     , isPopup(isPopup)
 {
+    setAccessibleName(QStringLiteral("Advertisement"));
+    advLabel->setCursor(Qt::PointingHandCursor);
     if (isPopup) {
         timerLabel = new QLabel;
         closeAdvButton = new QPushButton(QStringLiteral("close"));
@@ -100,6 +103,9 @@ void AdvWidget::loadNextAdv()
 
     advLabel->setPixmap(QPixmap(entry->first));
     advUrl = QUrl(entry->second);
+    // The logo is a picture: say in words whose it is and where a click goes.
+    advLabel->setAccessibleName(QFileInfo(entry->first).completeBaseName());
+    advLabel->setToolTip(advUrl.toString());
 
     mainLayout->setContentsMargins(0, 0, 0, 20);
     // Added once: adding a widget again would pile up layout items, one per load.

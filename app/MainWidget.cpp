@@ -118,6 +118,9 @@ QWidget *MainWidget::createSizeAndDestinationRows()
     // The same name as the path button, so that one style rule serves both.
     destinationLabel->setObjectName(QStringLiteral("Destination_path"));
     destinationRow->addWidget(destinationLabel, 0, Qt::AlignLeft);
+    // A flat button: the style sheet makes its background transparent, which
+    // a raised button's panel draws as black.
+    destinationButton->setFlat(true);
     destinationRow->addWidget(destinationButton, 1, Qt::AlignLeft);
     return container;
 }

@@ -1,6 +1,8 @@
 #include "app/MessageBox.h"
 
+#include <QAbstractButton>
 #include <QEvent>
+#include <QIcon>
 
 MessageBox::MessageBox(QWidget *parent)
     : QMessageBox(parent)
@@ -15,6 +17,12 @@ void MessageBox::keepFixedSize(const QSize &size)
 
 bool MessageBox::event(QEvent *event)
 {
+    // The style sheet gives the buttons 50 pixels of width: room for a word,
+    // not for an icon as well ("Open" would lose its last letter).
+    if (event->type() == QEvent::Show) {
+        for (QAbstractButton *button : buttons())
+            button->setIcon(QIcon());
+    }
     const bool result = QMessageBox::event(event);
     // QMessageBox fits itself to its text whenever it lays itself out anew.
     if (chosenSize.isValid() && size() != chosenSize

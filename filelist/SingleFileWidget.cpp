@@ -81,6 +81,22 @@ QPixmap cachedDesktopIcon(const QFileInfo &info, bool isFolder)
     return pixmap;
 }
 
+// The cross is drawn white for the title bar's blue band; on a pale row it
+// would all but vanish, so rows show it in the blue of their text.
+QIcon removeIcon()
+{
+    static const QIcon icon = [] {
+        QPixmap cross = QPixmap(QStringLiteral(":/qrc/close.png"))
+                            .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPainter painter(&cross);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(cross.rect(), QColor(0x52, 0x72, 0xBA));
+        painter.end();
+        return QIcon(cross);
+    }();
+    return icon;
+}
+
 } // namespace
 
 SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
@@ -125,15 +141,19 @@ void SingleFileWidget::buildUi(bool isFolder)
     auto *topStripLayout = new QHBoxLayout(topStrip);
 
     auto *removeButton = new QToolButton(topStrip);
-    removeButton->setIcon(QIcon(QPixmap(QStringLiteral(":/qrc/close.png"))));
+    removeButton->setIcon(removeIcon());
     removeButton->setToolTip(QStringLiteral("Remove"));
     removeButton->setAccessibleName(QStringLiteral("Remove"));
+    // Without a raised panel the style sheet's transparent background shows
+    // the row through it; a raised one draws as a black box.
+    removeButton->setAutoRaise(true);
     // The path is read at click time: after a rename it is the copy's path,
     // which is the row's key in the list.
     connect(removeButton, &QToolButton::clicked, removeButton,
             [this] { emit clicked(filePath); }, Qt::DirectConnection);
 
     nameButton->setFixedHeight(15);
+    nameButton->setFlat(true);
     nameButton->setToolTip(QStringLiteral("Rename"));
     nameButton->setWhatsThis(QStringLiteral("Rename"));
     setName(name);

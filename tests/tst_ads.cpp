@@ -104,6 +104,10 @@ void TestAds::rotationMovesOnOncePerStartAndWraps()
         first.startAdv(10);
         QCOMPARE(AdvWidget::nextAdvIndex(), start + 2 + run);
         QCOMPARE(first.currentUrl().toString(), links.at((start + 1 + run) % 6));
+        // A screen reader names the advertiser whose logo is on show.
+        auto *logo = first.findChild<QLabel *>();
+        QVERIFY(!logo->accessibleName().isEmpty());
+        QVERIFY(links.at((start + 1 + run) % 6).contains(logo->accessibleName()));
     }
 }
 
