@@ -15,22 +15,60 @@
 
 namespace TestSupport {
 
+namespace {
+
+// Environments may overlap (a new one made before the old one goes, as with
+// `env = std::make_unique<...>()`): the newest one alive is always in force,
+// and the machine's own values come back only when the last one goes.
+QList<IsolatedEnvironment *> &liveEnvironments()
+{
+    static QList<IsolatedEnvironment *> live;
+    return live;
+}
+
+QByteArray originalTmp;
+QByteArray originalHome;
+
+// Beside, never inside, a live environment's folders, which go with it.
+QString scratchTemplate()
+{
+    const QString base = liveEnvironments().isEmpty() || originalTmp.isEmpty()
+        ? QDir::tempPath() : QString::fromLocal8Bit(originalTmp);
+    return base + QStringLiteral("/brimlet-test-XXXXXX");
+}
+
+} // namespace
+
 IsolatedEnvironment::IsolatedEnvironment()
-    : oldTmp(qgetenv("TMPDIR"))
-    , oldHome(qgetenv("HOME"))
+    : dir(scratchTemplate())
 {
     QDir(dir.path()).mkpath(QStringLiteral("tmp"));
     QDir(dir.path()).mkpath(QStringLiteral("home"));
     QDir(dir.path()).mkpath(QStringLiteral("work"));
-    qputenv("TMPDIR", tempPath().toLocal8Bit());
-    qputenv("HOME", homePath().toLocal8Bit());
+    if (liveEnvironments().isEmpty()) {
+        originalTmp = qgetenv("TMPDIR");
+        originalHome = qgetenv("HOME");
+    }
+    liveEnvironments().append(this);
+    apply();
     QStandardPaths::setTestModeEnabled(true);
 }
 
 IsolatedEnvironment::~IsolatedEnvironment()
 {
-    qputenv("TMPDIR", oldTmp);
-    qputenv("HOME", oldHome);
+    liveEnvironments().removeOne(this);
+    if (!liveEnvironments().isEmpty()) {
+        liveEnvironments().last()->apply();
+    } else {
+        qputenv("TMPDIR", originalTmp);
+        qputenv("HOME", originalHome);
+    }
+}
+
+void IsolatedEnvironment::apply() const
+{
+    qputenv("TMPDIR", tempPath().toLocal8Bit());
+    qputenv("HOME", homePath().toLocal8Bit());
 }
 
 bool IsolatedEnvironment::isValid() const

@@ -29,9 +29,9 @@ public:
     QString homePath() const;
 
 private:
+    void apply() const;
+
     QTemporaryDir dir;
-    QByteArray oldTmp;
-    QByteArray oldHome;
 };
 
 // Writes content to path (creating folders); returns the path.
