@@ -32,8 +32,9 @@ QByteArray originalHome;
 // Beside, never inside, a live environment's folders, which go with it.
 QString scratchTemplate()
 {
-    const QString base = liveEnvironments().isEmpty() || originalTmp.isEmpty()
-        ? QDir::tempPath() : QString::fromLocal8Bit(originalTmp);
+    QString base = QDir::tempPath();
+    if (!liveEnvironments().isEmpty())
+        base = originalTmp.isEmpty() ? QStringLiteral("/tmp") : QString::fromLocal8Bit(originalTmp);
     return base + QStringLiteral("/brimlet-test-XXXXXX");
 }
 
