@@ -110,15 +110,21 @@ void FileWidget::addFile(QString path)
     auto *row = new SingleFileWidget(path, gridLayout->parentWidget());
     connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
     connect(row, &SingleFileWidget::filePathChanged, this, &FileWidget::onFileNameChanged);
+    connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);
+    listRow(path, row);
+}
 
+void FileWidget::listRow(const QString &path, SingleFileWidget *row)
+{
     if (row->getSize() + total > sizeLimit) {
+        row->hide();
         row->deleteLater();
         showPlacedRows();
         emit sizeExceeded(QStringLiteral("You can't add more than 500 MB of files"));
         return;
     }
 
-    connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);
+    const QString name = fileNameOf(path);
     const auto inserted = files.emplace(path, row).first;
     listedNames.insert(name);
     insertListedPath(path);
@@ -260,15 +266,21 @@ void FileWidget::removeAllFiles()
 void FileWidget::updateFiles()
 {
     const QStringList paths = getFiles();
+    // The rows are used again, each read afresh from its path as a new row
+    // would be: building a thousand rows anew costs far more than the rest.
+    const std::map<QString, SingleFileWidget *> rows = files;
     beginRowChanges();
-    forgetAllRows();
+    forgetAllRows(RowsStay);
     reportSize();
     gridRow = 0;
     gridColumn = 0;
     if (!paths.isEmpty())
         emit initDestinationPath(paths.first());
-    for (const QString &path : paths)
-        addFile(path);
+    for (const QString &path : paths) {
+        SingleFileWidget *row = rows.at(path);
+        row->reload();
+        listRow(path, row);
+    }
     endRowChanges();
 }
 
@@ -303,7 +315,7 @@ void FileWidget::reportSize()
     emit sizeChanged(total);
 }
 
-void FileWidget::forgetAllRows()
+void FileWidget::forgetAllRows(RowFate fate)
 {
     files.clear();
     listedPaths.clear();
@@ -312,7 +324,7 @@ void FileWidget::forgetAllRows()
     exactTotalUnits = 0;
     if (openRowChanges > 0)
         holdRowsBack();
-    clearLayout(gridLayout, true);
+    clearLayout(gridLayout, fate == RowsGo);
     gridLayout->setColumnStretch(columnCount, 1);
 }
 

@@ -46,7 +46,9 @@ protected:
 
 private:
     void reportSize();
-    void forgetAllRows();
+    enum RowFate { RowsGo, RowsStay };
+    void forgetAllRows(RowFate fate = RowsGo);
+    void listRow(const QString &path, SingleFileWidget *row);
     void placeRow(SingleFileWidget *row);
     void beginRowChanges();
     void endRowChanges();

@@ -106,18 +106,31 @@ SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
     , fileSize(0.0f)
     , isUserFile(true)
 {
-    const QFileInfo info{QFile(filePath)};
-    const bool isFolder = info.isDir();
-    fileSize = isFolder ? float(folderContentSize(filePath)) : float(info.size());
-    name = info.fileName();
-
+    readFile();
     // Children are made inside the row at once: moving a widget under a new
     // parent later has the style sheet re-resolved for it, which is slow in
     // a long list.
     nameButton = new QPushButton(this);
-    buildUi(isFolder);
+    buildUi();
     connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
     setFixedSize(88, 88);
+}
+
+void SingleFileWidget::readFile()
+{
+    const QFileInfo info{QFile(filePath)};
+    isFolder = info.isDir();
+    fileSize = isFolder ? float(folderContentSize(filePath)) : float(info.size());
+    name = info.fileName();
+}
+
+void SingleFileWidget::reload()
+{
+    readFile();
+    isUserFile = true;
+    setName(name);
+    fileSizeLabel->setText(sizeText());
+    typeIconLabel->setPixmap(typePicture());
 }
 
 SingleFileWidget::~SingleFileWidget() = default;
@@ -132,7 +145,7 @@ float SingleFileWidget::getSize() const
     return fileSize * perKibibyte * perKibibyte;
 }
 
-void SingleFileWidget::buildUi(bool isFolder)
+void SingleFileWidget::buildUi()
 {
     auto *mainLayout = new QVBoxLayout(this);
     mainLayout->setContentsMargins(0, 0, 0, 0);
@@ -158,10 +171,10 @@ void SingleFileWidget::buildUi(bool isFolder)
     nameButton->setWhatsThis(QStringLiteral("Rename"));
     setName(name);
 
-    auto *fileSizeLabel = new QLabel(sizeText(), this);
+    fileSizeLabel = new QLabel(sizeText(), this);
 
-    auto *typeIconLabel = new QLabel(topStrip);
-    typeIconLabel->setPixmap(typePicture(isFolder));
+    typeIconLabel = new QLabel(topStrip);
+    typeIconLabel->setPixmap(typePicture());
 
     auto *iconColumn = new QVBoxLayout;
     iconColumn->addSpacing(6);
@@ -183,7 +196,7 @@ void SingleFileWidget::buildUi(bool isFolder)
         "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;"));
 }
 
-QPixmap SingleFileWidget::typePicture(bool isFolder) const
+QPixmap SingleFileWidget::typePicture() const
 {
     if (isFolder)
         return cachedDesktopIcon(QFileInfo(filePath), true);
@@ -212,7 +225,8 @@ QString SingleFileWidget::sizeText() const
 void SingleFileWidget::setName(QString fileName)
 {
     name = fileName;
-    const QFontMetrics metrics(QFont(QStringLiteral("normal"), 10));
+    // Matching the font is costly and its answer never changes.
+    static const QFontMetrics metrics(QFont(QStringLiteral("normal"), 10));
     if (metrics.boundingRect(name).width() > 80)
         nameButton->setText(name.left(5) + QStringLiteral("...") + name.right(5));
     else

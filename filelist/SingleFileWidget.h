@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
 class QPixmap;
 class QPushButton;
 
@@ -18,6 +19,10 @@ public:
     QString getName() const;
     float getSize() const;
 
+    // Reads the file afresh and forgets any earlier rename, as a row built
+    // anew for the same path would; the list uses this when it rebuilds.
+    void reload();
+
 signals:
     void clicked(QString filePath);
     void clickedForRename();
@@ -32,8 +37,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void buildUi(bool isFolder);
-    QPixmap typePicture(bool isFolder) const;
+    void readFile();
+    void buildUi();
+    QPixmap typePicture() const;
     QString sizeText() const;
     bool copyToStagingFolder(const QString &newPath) const;
     void refuseCopy();
@@ -43,4 +49,7 @@ private:
     QString filePath;
     float fileSize;
     bool isUserFile;
+    bool isFolder = false;
+    QLabel *fileSizeLabel = nullptr;
+    QLabel *typeIconLabel = nullptr;
 };

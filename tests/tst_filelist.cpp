@@ -106,6 +106,7 @@ private slots:
     void gridCells();
     void removalRebuildsInKeyOrder();
     void removingLastAndEmptying();
+    void rebuiltRowsAreReadAfresh();
     void renameMakesStagingCopy();
     void renameDoesNothing_data();
     void renameDoesNothing();
@@ -322,6 +323,32 @@ void TestFileList::removingLastAndEmptying()
     QVERIFY(list.getFiles().isEmpty());
     list.addFile(file("only.txt"));
     QCOMPARE(list.getFiles().size(), 1);
+}
+
+void TestFileList::rebuiltRowsAreReadAfresh()
+{
+    FileWidget list;
+    const QString grows = file("grows.txt", "small");
+    list.addFiles({grows, file("a.txt"), file("gone.txt")});
+    ModalAnswerer answerer;
+    answerer.answerInputDialog("b.txt");
+    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
+    const QString firstCopy = StagingFolder::path() + "/b.txt";
+    QVERIFY(QFile::exists(firstCopy));
+
+    // A rebuild reads each file again, as a row made anew would.
+    QVERIFY(!writeFile(grows, QByteArray(4096, 'x')).isEmpty());
+    rowNamed(list, "gone.txt")->findChild<QToolButton *>()->click();
+    QCOMPARE(sizeTextOf(rowNamed(list, "grows.txt")), QStringLiteral("5KB"));
+    QCOMPARE(list.getSize(), 4097.0f / 1024.0f / 1024.0f);
+
+    // The rebuilt row stands for the copy as if it were the user's file:
+    // renaming it again makes a new copy and leaves the older one alone.
+    answerer.answerInputDialog("c.txt");
+    rowNamed(list, "b.txt")->findChild<QPushButton *>()->click();
+    QVERIFY(QFile::exists(StagingFolder::path() + "/c.txt"));
+    QVERIFY(QFile::exists(firstCopy));
+    QCOMPARE(answerer.pending(), 0);
 }
 
 void TestFileList::renameMakesStagingCopy()
