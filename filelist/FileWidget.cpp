@@ -3,6 +3,7 @@
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -177,7 +178,12 @@ void FileWidget::showPlacedRows()
     if (!rowsHeldBack)
         return;
     rowsHeldBack = false;
-    gridLayout->parentWidget()->show();
+    QWidget *rowArea = gridLayout->parentWidget();
+    rowArea->show();
+    // Lay the rows out and size their area now: painted before that, all of
+    // them would be painted piled up in view.
+    QCoreApplication::sendPostedEvents(rowArea, QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(scrollArea->viewport(), QEvent::LayoutRequest);
 }
 
 void FileWidget::addFiles(QStringList paths)
