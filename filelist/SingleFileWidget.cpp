@@ -189,11 +189,8 @@ void SingleFileWidget::buildUi()
     mainLayout->addWidget(fileSizeLabel, 0, bottomCentre);
     mainLayout->addSpacing(10);
 
-    nameButton->setStyleSheet(QStringLiteral(
-        "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;"
-        "background-color: rgba(255, 255, 255, 0);"));
-    fileSizeLabel->setStyleSheet(QStringLiteral(
-        "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;"));
+    nameButton->setObjectName(QStringLiteral("nameButton"));
+    fileSizeLabel->setObjectName(QStringLiteral("fileSizeLabel"));
 }
 
 QPixmap SingleFileWidget::typePicture() const

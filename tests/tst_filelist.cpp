@@ -104,6 +104,7 @@ private slots:
     void longNamesAreShortened();
     void duplicateNames();
     void gridCells();
+    void shownRowsDoNotOverlap();
     void removalRebuildsInKeyOrder();
     void removingLastAndEmptying();
     void rebuiltRowsAreReadAfresh();
@@ -287,6 +288,28 @@ void TestFileList::gridCells()
     QCOMPARE(cellOf(list, rowNamed(list, "f07.txt")), QPoint(0, 1));
     QCOMPARE(cellOf(list, rowNamed(list, "f14.txt")), QPoint(0, 2));
     QCOMPARE(cellOf(list, rowNamed(list, "f13.txt")), QPoint(6, 1));
+}
+
+void TestFileList::shownRowsDoNotOverlap()
+{
+    FileWidget list;
+    list.resize(900, 273);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QStringList paths;
+    for (int i = 0; i < 15; ++i)
+        paths << file(QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')));
+    list.addFiles(paths);
+    list.removeFile(paths.at(3));
+
+    const QList<SingleFileWidget *> rows = listedRows(list);
+    QCOMPARE(rows.size(), 14);
+    for (int i = 0; i < rows.size(); ++i) {
+        QTRY_VERIFY(rows[i]->isVisible());
+        for (int j = i + 1; j < rows.size(); ++j)
+            QVERIFY2(!rows[i]->geometry().intersects(rows[j]->geometry()),
+                     qPrintable(rows[i]->getName() + " overlaps " + rows[j]->getName()));
+    }
 }
 
 void TestFileList::removalRebuildsInKeyOrder()
