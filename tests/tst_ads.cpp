@@ -1,5 +1,6 @@
 #include "ads/AdvData.h"
 #include "ads/AdvWidget.h"
+#include "support/TestSupport.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -7,16 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
+using TestSupport::UrlCatcher;
 
 class TestAds : public QObject
 {

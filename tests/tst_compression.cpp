@@ -66,19 +66,10 @@ bool extract(const QString &program, const QString &archive, const QString &into
 
 } // namespace
 
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
-
 // The compression run as the main window drives it, with small fake
 // archivers and with the real 7-Zip.
+using TestSupport::UrlCatcher;
+
 class TestCompression : public QObject
 {
     Q_OBJECT

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 
@@ -46,6 +47,20 @@ QString writeScript(const QString &path, const QByteArray &body);
 // Chooses a path in an open QFileDialog as a user would: the full path typed
 // into its name field, nothing selected in its views, then accept.
 void chooseInFileDialog(QWidget *fileDialog, const QString &path);
+
+// Stands in for the desktop's browser and file manager: register it with
+// QDesktopServices::setUrlHandler(scheme, &catcher, "open") and it keeps
+// what the program asked to open.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
 
 // What a modal box showed when it was answered.
 struct SeenBox
