@@ -97,6 +97,9 @@ void HeaderWidget::onHelpPressed()
         (helpWidget->windowFlags() & ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
         | Qt::CustomizeWindowHint);
     helpWidget->setWindowTitle(QStringLiteral("Brimlet"));
+    // Over the window it explains, not wherever the platform puts new windows.
+    helpWidget->adjustSize();
+    helpWidget->move(window()->geometry().center() - helpWidget->rect().center());
     helpWidget->show();
 }
 

@@ -134,6 +134,7 @@ private slots:
     void titleBarShowsIconCaptionAndButtons_data();
     void titleBarShowsIconCaptionAndButtons();
     void helpButtonOpensNewWindowPerClick();
+    void helpOpensOverItsWindow();
     void minimizeButtonMinimizesOwnWindow();
     void closeButtonQuits();
 
@@ -434,6 +435,23 @@ void TestFrame::helpButtonOpensNewWindowPerClick()
     }
     // Closed help windows are freed, not kept hidden.
     QTRY_COMPARE(openHelpWindows(), 0);
+}
+
+void TestFrame::helpOpensOverItsWindow()
+{
+    TitledWindow t;
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+    QTest::mouseClick(buttonNamed(t.header, QStringLiteral("Help")), Qt::LeftButton);
+
+    HelpWidget *help = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *candidate = qobject_cast<HelpWidget *>(window))
+            help = candidate;
+    }
+    QVERIFY(help);
+    const QPoint offset = help->geometry().center() - t.window.geometry().center();
+    QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
+    help->close();
 }
 
 void TestFrame::minimizeButtonMinimizesOwnWindow()
