@@ -146,6 +146,7 @@ void MainWidget::setUpMessageBox()
     messageBox->setWindowModality(Qt::ApplicationModal);
     messageBox->setWindowFlags(Qt::FramelessWindowHint);
     static_cast<MessageBox *>(messageBox)->keepFixedSize(QSize(400, 200));
+    static_cast<MessageBox *>(messageBox)->centreOver(this);
 }
 
 void MainWidget::connectParts()

@@ -15,6 +15,11 @@ void MessageBox::keepFixedSize(const QSize &size)
     setFixedSize(size);
 }
 
+void MessageBox::centreOver(QWidget *window)
+{
+    anchor = window;
+}
+
 bool MessageBox::event(QEvent *event)
 {
     // The style sheet gives the buttons 50 pixels of width: room for a word,
@@ -28,5 +33,7 @@ bool MessageBox::event(QEvent *event)
     if (chosenSize.isValid() && size() != chosenSize
         && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
         setFixedSize(chosenSize);
+    if (event->type() == QEvent::Show && anchor && anchor->isVisible())
+        move(anchor->geometry().center() - rect().center());
     return result;
 }

@@ -171,6 +171,8 @@ void TestMainWidget::hoverCursors()
 void TestMainWidget::errorUsesSharedFramelessModalBox()
 {
     MainWidget window;
+    // Away from the middle of the screen, where a box without parent would go.
+    window.setGeometry(10, 20, 500, 300);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -179,6 +181,7 @@ void TestMainWidget::errorUsesSharedFramelessModalBox()
     Qt::WindowFlags flags;
     Qt::WindowModality modality = Qt::NonModal;
     QSize size, minimum, maximum;
+    QPoint centre;
     int buttonCount = 0;
     bool buttonsHaveIcons = true;
     ModalAnswerer answerer;
@@ -187,6 +190,7 @@ void TestMainWidget::errorUsesSharedFramelessModalBox()
         flags = modal->windowFlags();
         modality = modal->windowModality();
         size = modal->size();
+        centre = modal->geometry().center();
         minimum = modal->minimumSize();
         maximum = modal->maximumSize();
         if (seenBox) {
@@ -210,6 +214,7 @@ void TestMainWidget::errorUsesSharedFramelessModalBox()
     QCOMPARE(minimum, QSize(400, 200));
     QCOMPARE(maximum, QSize(400, 200));
     QCOMPARE(buttonCount, 1);
+    QVERIFY((centre - window.geometry().center()).manhattanLength() <= 4);
     QVERIFY(!buttonsHaveIcons);
 
     // The same box serves every message.
