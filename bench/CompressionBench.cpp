@@ -193,15 +193,6 @@ RunSample runDirect(const QString &archiver, const QString &destination, const Q
     return sample;
 }
 
-Figure figure(const QString &name, const QString &referenceName)
-{
-    Figure result;
-    result.name = name;
-    result.unit = QStringLiteral("ms");
-    result.referenceName = referenceName;
-    return result;
-}
-
 } // namespace
 
 namespace CompressionBench {
@@ -212,13 +203,13 @@ QList<Figure> measure(const Sandbox &sandbox, const QString &archiver)
     const QString destination = sandbox.path(QStringLiteral("archive.7z"));
     const QString direct = QStringLiteral("7zz run directly");
 
-    Figure time = figure(QStringLiteral("Compress 200 MB, 300 files"), direct);
+    Figure time = timeFigure(QStringLiteral("Compress 200 MB, 300 files"), direct);
     time.ratioLimit = 1.05;
-    Figure processorTime = figure(QStringLiteral("Compress 200 MB, processor time"), direct);
-    Figure longestGap = figure(QStringLiteral("Longest event-loop gap (worst run)"), direct);
+    Figure processorTime = timeFigure(QStringLiteral("Compress 200 MB, processor time"), direct);
+    Figure longestGap = timeFigure(QStringLiteral("Longest event-loop gap (worst run)"), direct);
     longestGap.summary = Figure::Summary::Maximum;
     longestGap.valueLimit = 50.0;
-    Figure typicalGap = figure(QStringLiteral("Longest event-loop gap (median run)"), direct);
+    Figure typicalGap = timeFigure(QStringLiteral("Longest event-loop gap (median run)"), direct);
     typicalGap.valueLimit = 50.0;
 
     // Taken in turns, so that the disk cache and the processor's clock

@@ -68,3 +68,12 @@ QString Figure::goalText() const
         parts << QStringLiteral("≤ %1×").arg(*ratioLimit);
     return parts.join(QStringLiteral(", "));
 }
+
+Figure timeFigure(const QString &name, const QString &referenceName)
+{
+    Figure figure;
+    figure.name = name;
+    figure.unit = QStringLiteral("ms");
+    figure.referenceName = referenceName;
+    return figure;
+}

@@ -40,5 +40,8 @@ struct Figure
     QString goalText() const;
 };
 
+// A figure in milliseconds, measured against the named reference.
+Figure timeFigure(const QString &name, const QString &referenceName);
+
 double median(QList<double> values);
 double elapsedMs(qint64 nanoseconds);

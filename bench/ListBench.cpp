@@ -102,23 +102,14 @@ double timeBareRows(const QStringList &paths)
     return elapsedMs(clock.nsecsElapsed());
 }
 
-Figure listFigure(const QString &name, const QString &referenceName)
-{
-    Figure figure;
-    figure.name = name;
-    figure.unit = QStringLiteral("ms");
-    figure.referenceName = referenceName;
-    return figure;
-}
-
 QList<Figure> measureCount(const Sandbox &sandbox, int count, int runs)
 {
     const QStringList paths = sandbox.makeSmallFiles(QStringLiteral("list-%1").arg(count), count, fileSize);
     const QString counted = QLocale(QLocale::English).toString(count);
     const QString reference = QStringLiteral("%1 bare rows").arg(counted);
-    Figure add = listFigure(QStringLiteral("Add %1 files").arg(counted), reference);
-    Figure remove = listFigure(QStringLiteral("Remove 1 of %1 files").arg(counted), reference);
-    Figure rename = listFigure(QStringLiteral("Rename 1 of %1 files").arg(counted), reference);
+    Figure add = timeFigure(QStringLiteral("Add %1 files").arg(counted), reference);
+    Figure remove = timeFigure(QStringLiteral("Remove 1 of %1 files").arg(counted), reference);
+    Figure rename = timeFigure(QStringLiteral("Rename 1 of %1 files").arg(counted), reference);
 
     // "Adds little over building the rows": at most half as much again.
     add.ratioLimit = 1.5;

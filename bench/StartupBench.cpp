@@ -58,21 +58,17 @@ ChildSample runChild(const char *mode, const QString &filesFolder = {})
     return sample;
 }
 
+const char *const bareWindow = "bare QWidget window";
+
 Figure startFigure()
 {
-    Figure figure;
-    figure.name = QStringLiteral("Start-up to first paint");
-    figure.unit = QStringLiteral("ms");
-    figure.referenceName = QStringLiteral("bare QWidget window");
-    return figure;
+    return timeFigure(QStringLiteral("Start-up to first paint"), QString::fromLatin1(bareWindow));
 }
 
 Figure memoryFigure(const QString &name)
 {
-    Figure figure;
-    figure.name = name;
+    Figure figure = timeFigure(name, QString::fromLatin1(bareWindow));
     figure.unit = QStringLiteral("MB");
-    figure.referenceName = QStringLiteral("bare QWidget window");
     return figure;
 }
 
