@@ -167,11 +167,6 @@ void MainWidget::setArchiverProgram(const QString &program)
     archiver = program;
 }
 
-QString MainWidget::archiverProgram() const
-{
-    return archiver;
-}
-
 void MainWidget::onSizeChanged(float size)
 {
     if (fileWidget->getFiles().isEmpty())

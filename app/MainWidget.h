@@ -24,7 +24,6 @@ public:
 
     // The archiver to run; by default util/7z.exe beside the program.
     void setArchiverProgram(const QString &program);
-    QString archiverProgram() const;
 
 signals:
     void addFiles(QStringList paths);
