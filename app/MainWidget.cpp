@@ -94,7 +94,8 @@ MainWidget::MainWidget(QWidget *parent)
     messageBox->setObjectName(QStringLiteral("Message_box"));
     hint->setObjectName(QStringLiteral("Drag_drop_text"));
 
-    setUpMessageBox();
+    messageBox->centreOver(this);
+    MessageBox::setShared(messageBox);
     connectParts();
 }
 
@@ -138,17 +139,6 @@ QWidget *MainWidget::createBottomBar()
     return bar;
 }
 
-void MainWidget::setUpMessageBox()
-{
-    messageBox->setWindowTitle(QStringLiteral("Brimlet"));
-    // QMessageBox::setWindowModality() puts back the plain dialog flags, so the
-    // modality goes first or the box would get a platform frame again.
-    messageBox->setWindowModality(Qt::ApplicationModal);
-    messageBox->setWindowFlags(Qt::FramelessWindowHint);
-    static_cast<MessageBox *>(messageBox)->keepFixedSize(QSize(400, 200));
-    static_cast<MessageBox *>(messageBox)->centreOver(this);
-}
-
 void MainWidget::connectParts()
 {
     connect(browseButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseForFilesClicked);
@@ -181,9 +171,7 @@ void MainWidget::onCancelClicked()
 
 void MainWidget::onError(QString error)
 {
-    messageBox->setStandardButtons(QMessageBox::Ok);
-    messageBox->setText(error);
-    messageBox->exec();
+    MessageBox::tell(error);
 }
 
 void MainWidget::onMoveEvent(QPoint pt)
@@ -231,7 +219,7 @@ void MainWidget::onCompressClicked()
     if (compressing)
         return;
     if (fileWidget->getFiles().isEmpty()) {
-        showMessage(QStringLiteral("Please select at least one file to compress"));
+        MessageBox::tell(QStringLiteral("Please select at least one file to compress"));
         return;
     }
     makeCompressedFilesFolder();
@@ -239,7 +227,7 @@ void MainWidget::onCompressClicked()
     const QString destination = destinationButton->text();
     const QFileInfo destinationInfo(destination);
     if (destinationInfo.exists() || destinationInfo.isSymLink()) {
-        showMessage(QStringLiteral("File with this name already exists"));
+        MessageBox::tell(QStringLiteral("File with this name already exists"));
         return;
     }
 
@@ -251,7 +239,7 @@ void MainWidget::onCompressClicked()
         QStringList names;
         for (const QString &path : unusable)
             names << QFileInfo(path).fileName();
-        showMessage(QStringLiteral("Some of the listed files no longer exist or cannot be read: ")
+        MessageBox::tell(QStringLiteral("Some of the listed files no longer exist or cannot be read: ")
                     + names.join(QStringLiteral(", ")));
         return;
     }
@@ -262,13 +250,6 @@ void MainWidget::onCompressClicked()
     reportOutcome(outcome, destination);
     messageBox->setInformativeText(QString());
     advWidget->startAdv(10);
-}
-
-void MainWidget::showMessage(const QString &text)
-{
-    messageBox->setStandardButtons(QMessageBox::Ok);
-    messageBox->setText(text);
-    messageBox->exec();
 }
 
 void MainWidget::makeCompressedFilesFolder()
@@ -317,15 +298,15 @@ void MainWidget::reportOutcome(ArchiveJob::Outcome outcome, const QString &desti
     if (outcome != ArchiveJob::Outcome::Succeeded) {
         switch (outcome) {
         case ArchiveJob::Outcome::AccessDenied:
-            showMessage(QStringLiteral(
+            MessageBox::tell(QStringLiteral(
                 "You are unable to save the file in the specified destination. To resolve this, "
                 "kindly run the app as an administrator or choose an alternative destination."));
             break;
         case ArchiveJob::Outcome::Cancelled:
-            showMessage(QStringLiteral("Compression cancelled."));
+            MessageBox::tell(QStringLiteral("Compression cancelled."));
             break;
         default:
-            showMessage(QStringLiteral("Compression failed!"));
+            MessageBox::tell(QStringLiteral("Compression failed!"));
             break;
         }
         return;

@@ -8,7 +8,7 @@
 #include <QWidget>
 
 class QLabel;
-class QMessageBox;
+class MessageBox;
 class QPushButton;
 class AdvWidget;
 class FileWidget;
@@ -48,9 +48,7 @@ protected:
 private:
     QWidget *createSizeAndDestinationRows();
     QWidget *createBottomBar();
-    void setUpMessageBox();
     void connectParts();
-    void showMessage(const QString &text);
     void makeCompressedFilesFolder();
     ArchiveJob::Outcome runArchiver(const QString &destination, const QStringList &paths);
     void reportOutcome(ArchiveJob::Outcome outcome, const QString &destination);
@@ -64,7 +62,7 @@ private:
     QPushButton *cancelButton;
     QWidget *destinationWidget;
     QPushButton *destinationButton;
-    QMessageBox *messageBox;
+    MessageBox *messageBox;
 
     QString archiver;
     bool compressing = false;

@@ -3,21 +3,95 @@
 #include <QAbstractButton>
 #include <QEvent>
 #include <QIcon>
+#include <QQueue>
+
+namespace {
+
+const QSize boxSize(400, 200);
+
+QQueue<QMessageBox::StandardButton> &nextAnswers()
+{
+    static QQueue<QMessageBox::StandardButton> answers;
+    return answers;
+}
+
+QStringList &answered()
+{
+    static QStringList texts;
+    return texts;
+}
+
+QPointer<MessageBox> &sharedBox()
+{
+    static QPointer<MessageBox> box;
+    return box;
+}
+
+} // namespace
 
 MessageBox::MessageBox(QWidget *parent)
     : QMessageBox(parent)
 {
-}
-
-void MessageBox::keepFixedSize(const QSize &size)
-{
-    chosenSize = size;
-    setFixedSize(size);
+    setWindowTitle(QStringLiteral("Brimlet"));
+    // setWindowModality() puts back the plain dialog flags, so the modality
+    // goes first or the box would get a platform frame again.
+    setWindowModality(Qt::ApplicationModal);
+    setWindowFlags(Qt::FramelessWindowHint);
+    // File names are shown as they are, never read as markup.
+    setTextFormat(Qt::PlainText);
+    setFixedSize(boxSize);
 }
 
 void MessageBox::centreOver(QWidget *window)
 {
     anchor = window;
+}
+
+int MessageBox::exec()
+{
+    if (nextAnswers().isEmpty())
+        return QMessageBox::exec();
+    QString seen = text();
+    if (!informativeText().isEmpty())
+        seen += QLatin1Char('\n') + informativeText();
+    answered() << seen;
+    return nextAnswers().dequeue();
+}
+
+void MessageBox::tell(const QString &text)
+{
+    if (MessageBox *box = sharedBox()) {
+        box->setStandardButtons(QMessageBox::Ok);
+        box->setText(text);
+        box->setInformativeText(QString());
+        box->exec();
+        return;
+    }
+    MessageBox box;
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setText(text);
+    box.exec();
+}
+
+void MessageBox::setShared(MessageBox *box)
+{
+    sharedBox() = box;
+}
+
+void MessageBox::setNextAnswer(QMessageBox::StandardButton button)
+{
+    nextAnswers().enqueue(button);
+}
+
+QStringList MessageBox::answeredTexts()
+{
+    return answered();
+}
+
+void MessageBox::clearAnswers()
+{
+    nextAnswers().clear();
+    answered().clear();
 }
 
 bool MessageBox::event(QEvent *event)
@@ -30,9 +104,9 @@ bool MessageBox::event(QEvent *event)
     }
     const bool result = QMessageBox::event(event);
     // QMessageBox fits itself to its text whenever it lays itself out anew.
-    if (chosenSize.isValid() && size() != chosenSize
+    if (size() != boxSize
         && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
-        setFixedSize(chosenSize);
+        setFixedSize(boxSize);
     if (event->type() == QEvent::Show && anchor && anchor->isVisible())
         move(anchor->geometry().center() - rect().center());
     return result;

@@ -1,5 +1,7 @@
 #include "filelist/FileWidget.h"
 
+#include "app/MessageBox.h"
+
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"
 
@@ -12,7 +14,6 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QLayoutItem>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
@@ -33,13 +34,6 @@ constexpr float unitsPerMegabyte = 1048576.0f;
 QString fileNameOf(const QString &path)
 {
     return QFileInfo(QFile(path)).fileName();
-}
-
-void showMessage(const QString &text)
-{
-    QMessageBox box;
-    box.setText(text);
-    box.exec();
 }
 
 void clearLayout(QLayout *layout, bool deleteWidgets)
@@ -110,7 +104,7 @@ void FileWidget::addFile(QString path)
     const QString name = fileNameOf(path);
     if (checkIfFileNameExists(name)) {
         showPlacedRows();
-        showMessage(QStringLiteral("The file with the name you provided exists"));
+        MessageBox::tell(QStringLiteral("The file with the name you provided exists"));
         return;
     }
 
@@ -235,11 +229,11 @@ void FileWidget::renameFile()
     if (!row || !accepted || answer.isEmpty() || answer == row->getName())
         return;
     if (!StagingFolder::isPlainFileName(answer)) {
-        showMessage(QStringLiteral("The file name you provided is not valid, Please choose another name"));
+        MessageBox::tell(QStringLiteral("The file name you provided is not valid, Please choose another name"));
         return;
     }
     if (checkIfFileNameExists(answer)) {
-        showMessage(QStringLiteral("The file with the name you provided exists, Please choose another name"));
+        MessageBox::tell(QStringLiteral("The file with the name you provided exists, Please choose another name"));
         return;
     }
     row->setName(answer);

@@ -1,5 +1,7 @@
 #include "filelist/SingleFileWidget.h"
 
+#include "app/MessageBox.h"
+
 #include "filelist/StagingFolder.h"
 
 #include <QApplication>
@@ -12,7 +14,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QPushButton>
@@ -265,9 +266,7 @@ bool SingleFileWidget::copyToStagingFolder(const QString &newPath) const
 void SingleFileWidget::refuseCopy()
 {
     setName(QFileInfo(filePath).fileName());
-    QMessageBox box;
-    box.setText(QStringLiteral("The file could not be copied under the new name"));
-    box.exec();
+    MessageBox::tell(QStringLiteral("The file could not be copied under the new name"));
 }
 
 void SingleFileWidget::mousePressEvent(QMouseEvent *event)
