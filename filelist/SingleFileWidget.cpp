@@ -2,10 +2,10 @@
 
 #include "app/MessageBox.h"
 
+#include "filelist/FolderWalk.h"
 #include "filelist/StagingFolder.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -31,23 +31,6 @@ namespace {
 constexpr qint64 largestAcceptedBytes = 524288016;
 
 constexpr float perKibibyte = 0.0009765625f;
-
-// A folder goes into the archive with everything below it, so it weighs what
-// its regular files weigh. Links are not followed: a link to a large folder
-// elsewhere must not count, nor loop.
-qint64 folderContentSize(const QString &folder)
-{
-    qint64 total = 0;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext() && total <= largestAcceptedBytes) {
-        it.next();
-        const QFileInfo entry = it.fileInfo();
-        if (entry.isFile() && !entry.isSymLink())
-            total += entry.size();
-    }
-    return total;
-}
 
 QPixmap desktopIcon(const QFileInfo &info, bool isFolder)
 {
@@ -121,7 +104,7 @@ void SingleFileWidget::readFile()
 {
     const QFileInfo info{QFile(filePath)};
     isFolder = info.isDir();
-    fileSize = isFolder ? float(folderContentSize(filePath)) : float(info.size());
+    fileSize = isFolder ? float(FolderWalk::contentSize(filePath, largestAcceptedBytes)) : float(info.size());
     name = info.fileName();
 }
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+
+// Weighs a folder as the archive will hold it.
+class FolderWalk
+{
+public:
+    // The bytes of the regular files below folder. The walk may stop as soon
+    // as it has counted more than stopAfter, and stops (answering what it
+    // has so far) once *cancelled turns true.
+    static qint64 contentSize(const QString &folder, qint64 stopAfter,
+                              const std::atomic_bool *cancelled = nullptr);
+};
