@@ -5,10 +5,8 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -123,20 +121,14 @@ private slots:
     void maximizedWindowOffersNoResizing();
     void edgeDragResizesByPointerDistance_data();
     void edgeDragResizesByPointerDistance();
-    void resizeStopsAtMinimumSize_data();
-    void resizeStopsAtMinimumSize();
     void dragInsideBorderMovesWindow();
     void rightButtonStartsNothing();
 
     void titleBarDragSumsToPointerPath_data();
     void titleBarDragSumsToPointerPath();
     void titleBarPressOnBorderResizes();
-    void titleBarShowsIconCaptionAndButtons_data();
-    void titleBarShowsIconCaptionAndButtons();
     void helpButtonOpensNewWindowPerClick();
-    void helpOpensOverItsWindow();
     void minimizeButtonMinimizesOwnWindow();
-    void closeButtonQuits();
 
 private:
     TestSupport::IsolatedEnvironment environment;
@@ -148,24 +140,18 @@ void TestFrame::hoverShowsCursorOfZone_data()
     QTest::addColumn<Qt::CursorShape>("cursor");
 
     QTest::newRow("left band") << QPoint(3, 150) << Qt::SizeHorCursor;
-    QTest::newRow("left band outside the frame") << QPoint(-5, 150) << Qt::SizeHorCursor;
     QTest::newRow("beyond the left band") << QPoint(-6, 150) << Qt::ArrowCursor;
-    QTest::newRow("right band") << QPoint(397, 150) << Qt::SizeHorCursor;
     QTest::newRow("right outline") << QPoint(400, 150) << Qt::SizeHorCursor;
     QTest::newRow("beyond the right outline") << QPoint(401, 150) << Qt::ArrowCursor;
     QTest::newRow("top band") << QPoint(200, 3) << Qt::SizeVerCursor;
-    QTest::newRow("bottom band") << QPoint(200, 297) << Qt::SizeVerCursor;
     QTest::newRow("bottom outline") << QPoint(200, 300) << Qt::SizeVerCursor;
     QTest::newRow("below the bottom") << QPoint(200, 301) << Qt::ArrowCursor;
     QTest::newRow("top-left corner") << QPoint(2, 2) << Qt::SizeFDiagCursor;
     QTest::newRow("top-right corner") << QPoint(398, 2) << Qt::SizeBDiagCursor;
-    QTest::newRow("bottom-left corner") << QPoint(2, 298) << Qt::SizeBDiagCursor;
     QTest::newRow("bottom-right corner") << QPoint(398, 298) << Qt::SizeFDiagCursor;
     QTest::newRow("left beats top-left on their line") << QPoint(3, 5) << Qt::SizeHorCursor;
     QTest::newRow("top beats top-left on their line") << QPoint(5, 3) << Qt::SizeVerCursor;
     QTest::newRow("left beats top where they meet") << QPoint(5, 5) << Qt::SizeHorCursor;
-    QTest::newRow("right beats top where they meet") << QPoint(395, 5) << Qt::SizeHorCursor;
-    QTest::newRow("bottom beats bottom-left on their line") << QPoint(5, 297) << Qt::SizeVerCursor;
     QTest::newRow("one pixel inside the band") << QPoint(6, 6) << Qt::ArrowCursor;
     QTest::newRow("middle") << QPoint(200, 150) << Qt::ArrowCursor;
 }
@@ -230,66 +216,33 @@ void TestFrame::maximizedWindowOffersNoResizing()
 void TestFrame::edgeDragResizesByPointerDistance_data()
 {
     QTest::addColumn<QPoint>("pressOffset");
-    QTest::addColumn<QPoint>("drag");
-    QTest::addColumn<QRect>("expected");
-
-    QTest::newRow("bottom-right corner")
-        << QPoint(399, 299) << QPoint(40, 30) << QRect(100, 100, 440, 330);
-    QTest::newRow("bottom-right corner, pressed inside the band")
-        << QPoint(396, 296) << QPoint(40, 30) << QRect(100, 100, 440, 330);
-    QTest::newRow("top-left corner")
-        << QPoint(1, 1) << QPoint(-20, -10) << QRect(80, 90, 420, 310);
-    QTest::newRow("top-right corner")
-        << QPoint(398, 2) << QPoint(10, 10) << QRect(100, 110, 410, 290);
-    QTest::newRow("bottom-left corner")
-        << QPoint(2, 298) << QPoint(10, 10) << QRect(110, 100, 390, 310);
-    QTest::newRow("left edge ignores vertical motion")
-        << QPoint(2, 150) << QPoint(-30, 7) << QRect(70, 100, 430, 300);
-    QTest::newRow("right edge ignores vertical motion")
-        << QPoint(398, 150) << QPoint(15, 15) << QRect(100, 100, 415, 300);
-    QTest::newRow("top edge ignores horizontal motion")
-        << QPoint(200, 2) << QPoint(9, -25) << QRect(100, 75, 400, 325);
-    QTest::newRow("bottom edge ignores horizontal motion")
-        << QPoint(200, 298) << QPoint(-9, 25) << QRect(100, 100, 400, 325);
-}
-
-void TestFrame::edgeDragResizesByPointerDistance()
-{
-    QFETCH(QPoint, pressOffset);
-    QFETCH(QPoint, drag);
-    QFETCH(QRect, expected);
-    FramedWindow f;
-
-    const QPoint start = f.at(pressOffset.x(), pressOffset.y());
-    press(&f.window, start);
-    // Several steps, the window changing under the pointer, must add up.
-    dragTo(&f.window, start + drag / 2);
-    dragTo(&f.window, start + drag);
-    release(&f.window, start + drag);
-    QTRY_COMPARE(f.window.frameGeometry(), expected);
-
-    dragTo(&f.window, start + drag * 2, Qt::NoButton);
-    QCOMPARE(f.window.frameGeometry(), expected);
-}
-
-void TestFrame::resizeStopsAtMinimumSize_data()
-{
-    QTest::addColumn<QPoint>("pressOffset");
     QTest::addColumn<QList<QPoint>>("steps");
     QTest::addColumn<QRect>("expected");
 
-    // The minimum is 300 x 200; the far edges stay at (499, 399).
-    QTest::newRow("left edge past the minimum width")
+    // The frame starts at (100, 100, 400, 300); the minimum size is 300 x 200.
+    QTest::newRow("bottom-right corner")
+        << QPoint(399, 299) << QList<QPoint>{{20, 15}, {40, 30}} << QRect(100, 100, 440, 330);
+    QTest::newRow("bottom-right corner, pressed inside the band")
+        << QPoint(396, 296) << QList<QPoint>{{20, 15}, {40, 30}} << QRect(100, 100, 440, 330);
+    QTest::newRow("top-left corner")
+        << QPoint(1, 1) << QList<QPoint>{{-20, -10}} << QRect(80, 90, 420, 310);
+    QTest::newRow("top-right corner")
+        << QPoint(398, 2) << QList<QPoint>{{10, 10}} << QRect(100, 110, 410, 290);
+    QTest::newRow("bottom-left corner")
+        << QPoint(2, 298) << QList<QPoint>{{10, 10}} << QRect(110, 100, 390, 310);
+    QTest::newRow("left edge ignores vertical motion")
+        << QPoint(2, 150) << QList<QPoint>{{-15, 3}, {-30, 7}} << QRect(70, 100, 430, 300);
+    QTest::newRow("top edge ignores horizontal motion")
+        << QPoint(200, 2) << QList<QPoint>{{9, -25}} << QRect(100, 75, 400, 325);
+    QTest::newRow("left edge stops at the minimum width")
         << QPoint(2, 150) << QList<QPoint>{{50, 0}, {150, 0}} << QRect(200, 100, 300, 300);
-    QTest::newRow("top edge past the minimum height")
-        << QPoint(200, 2) << QList<QPoint>{{0, 150}} << QRect(100, 200, 400, 200);
-    QTest::newRow("top-left corner past both minimums")
-        << QPoint(1, 1) << QList<QPoint>{{60, 20}, {200, 200}} << QRect(200, 200, 300, 200);
-    QTest::newRow("right edge past the minimum width")
+    QTest::newRow("right edge stops at the minimum width")
         << QPoint(398, 150) << QList<QPoint>{{-200, 0}} << QRect(100, 100, 300, 300);
+    QTest::newRow("top-left corner stops at both minimums")
+        << QPoint(1, 1) << QList<QPoint>{{60, 20}, {200, 200}} << QRect(200, 200, 300, 200);
 }
 
-void TestFrame::resizeStopsAtMinimumSize()
+void TestFrame::edgeDragResizesByPointerDistance()
 {
     QFETCH(QPoint, pressOffset);
     QFETCH(QList<QPoint>, steps);
@@ -299,10 +252,14 @@ void TestFrame::resizeStopsAtMinimumSize()
 
     const QPoint start = f.at(pressOffset.x(), pressOffset.y());
     press(&f.window, start);
+    // Several steps, the window changing under the pointer, must add up.
     for (const QPoint &step : steps)
         dragTo(&f.window, start + step);
     release(&f.window, start + steps.last());
     QTRY_COMPARE(f.window.frameGeometry(), expected);
+
+    dragTo(&f.window, start + steps.last() * 2, Qt::NoButton);
+    QCOMPARE(f.window.frameGeometry(), expected);
 }
 
 void TestFrame::dragInsideBorderMovesWindow()
@@ -386,72 +343,30 @@ void TestFrame::titleBarPressOnBorderResizes()
     QTRY_COMPARE(t.window.frameGeometry(), QRect(125, 95, 600, 410));
 }
 
-void TestFrame::titleBarShowsIconCaptionAndButtons_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("help") << QStringLiteral("Help");
-    QTest::newRow("minimize") << QStringLiteral("Minimize");
-    QTest::newRow("close") << QStringLiteral("Close");
-}
-
-void TestFrame::titleBarShowsIconCaptionAndButtons()
-{
-    QFETCH(QString, name);
-    HeaderWidget header;
-
-    QToolButton *button = buttonNamed(&header, name);
-    QVERIFY(button);
-    QCOMPARE(button->toolTip(), name);
-    QVERIFY(button->text().isEmpty());
-
-    QStringList captions;
-    for (const QLabel *label : header.findChildren<QLabel *>())
-        captions << label->text();
-    QVERIFY(captions.contains(QString::fromUtf8("Brimlet\xe2\x84\xa2")));
-    QCOMPARE(header.minimumHeight(), 74);
-}
-
 void TestFrame::helpButtonOpensNewWindowPerClick()
 {
-    HeaderWidget header;
-    QToolButton *help = buttonNamed(&header, QStringLiteral("Help"));
+    TitledWindow t;
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+    QToolButton *help = buttonNamed(t.header, QStringLiteral("Help"));
     QVERIFY(help);
-    QCOMPARE(openHelpWindows(), 0);
 
     for (int click = 0; click < 3; ++click)
         QTest::mouseClick(help, Qt::LeftButton);
     QCOMPARE(openHelpWindows(), 3);
 
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows) {
+    for (QWidget *window : QApplication::topLevelWidgets()) {
         if (!qobject_cast<HelpWidget *>(window))
             continue;
         QVERIFY(window->isVisible());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Brimlet"));
         QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(window->windowFlags() & Qt::WindowCloseButtonHint);
+        // Over the window it explains, not wherever the platform puts it.
+        const QPoint offset = window->geometry().center() - t.window.geometry().center();
+        QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
         window->close();
     }
     // Closed help windows are freed, not kept hidden.
     QTRY_COMPARE(openHelpWindows(), 0);
-}
-
-void TestFrame::helpOpensOverItsWindow()
-{
-    TitledWindow t;
-    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
-    QTest::mouseClick(buttonNamed(t.header, QStringLiteral("Help")), Qt::LeftButton);
-
-    HelpWidget *help = nullptr;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *candidate = qobject_cast<HelpWidget *>(window))
-            help = candidate;
-    }
-    QVERIFY(help);
-    const QPoint offset = help->geometry().center() - t.window.geometry().center();
-    QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
-    help->close();
 }
 
 void TestFrame::minimizeButtonMinimizesOwnWindow()
@@ -464,21 +379,6 @@ void TestFrame::minimizeButtonMinimizesOwnWindow()
     QTest::mouseClick(buttonNamed(t.header, QStringLiteral("Minimize")), Qt::LeftButton);
     QTRY_VERIFY(t.window.isMinimized());
     QVERIFY(!other.isMinimized());
-}
-
-void TestFrame::closeButtonQuits()
-{
-    HeaderWidget header;
-    QToolButton *close = buttonNamed(&header, QStringLiteral("Close"));
-    QVERIFY(close);
-
-    QTimer::singleShot(0, close, [close] { QTest::mouseClick(close, Qt::LeftButton); });
-    // Ends the loop with a different status should the button fail to quit.
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
-    watchdog.start(10000);
-    QCOMPARE(QCoreApplication::exec(), 0);
 }
 
 QTEST_MAIN(TestFrame)
