@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QDirIterator>
-#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -33,13 +32,6 @@ private:
 };
 
 namespace {
-
-QString applicationStyleSheet()
-{
-    QFile file(QStringLiteral(":/qrc/style.qss"));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromLatin1(file.readAll());
-}
 
 QColor colourAt(QWidget *widget, const QPoint &point)
 {
@@ -108,7 +100,7 @@ void TestResources::styledBackgroundIsPainted()
 void TestResources::styleSheetReachesItsWidgets()
 {
     const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a.txt"), "a");
-    qApp->setStyleSheet(applicationStyleSheet());
+    qApp->setStyleSheet(QStringLiteral("file:///:/qrc/style.qss"));
     MainWidget window;
     window.resize(980, 660);
     emit window.addFiles({file});
