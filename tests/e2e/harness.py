@@ -20,13 +20,9 @@ from gi.repository import Atspi, GLib  # noqa: E402
 import pyatspi  # noqa: E402
 
 
-class Failure(AssertionError):
-    pass
-
-
 def check(condition, message):
     if not condition:
-        raise Failure(message)
+        raise AssertionError(message)
 
 
 def check_equal(actual, expected, what):
@@ -96,11 +92,6 @@ def extents(node):
     return (box.x, box.y, box.width, box.height)
 
 
-def centre(node):
-    x, y, width, height = extents(node)
-    return (x + width // 2, y + height // 2)
-
-
 def dump(node, depth=0):
     lines = ["  " * depth + f"[{node.getRoleName()}] {node.name!r} {text_of(node)!r}"]
     return lines + [line for child in children(node) for line in dump(child, depth + 1)]
@@ -113,15 +104,13 @@ class Session:
     def __init__(self, program, name):
         self.program, self.name, self.process, self.node = program, name, None, None
         self.root = tempfile.mkdtemp(prefix=f"brimlet-{name}-")
-        self.home, self.tmp, self.files = (os.path.join(self.root, n) for n in ("home", "tmp", "files"))
-        for folder in (self.home, self.tmp, self.files):
-            os.makedirs(folder)
-        self.staging = os.path.join(self.tmp, "velmora")
-        self.log = os.path.join(self.root, "program.log")
+        self.tmp, self.files = os.path.join(self.root, "tmp"), os.path.join(self.root, "files")
+        os.makedirs(self.tmp), os.makedirs(self.files)
+        self.staging, self.log = os.path.join(self.tmp, "velmora"), os.path.join(self.root, "log")
 
     def start(self):
         """Starts the program and returns its main window."""
-        env = dict(os.environ, HOME=self.home, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.root,
+        env = dict(os.environ, HOME=self.root, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.root,
                    LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
                    # Qt's own dialogs: a GTK one would not be in Qt's tree.
                    QT_QPA_PLATFORMTHEME="generic")

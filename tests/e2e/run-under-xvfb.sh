@@ -3,11 +3,10 @@
 #
 #   run-under-xvfb.sh [--unprivileged] TEST.py PROGRAM
 #
-# The script calls itself through each layer: a private X server (xvfb-run),
-# with --unprivileged and as root the user "nobody" (for tests about folders
-# the user may not write), a private session bus (dbus-run-session), and the
-# accessibility bus on it; then Debian's Python, which has pyatspi, runs the
-# test. Exit status: the test's own; 77 means skipped.
+# The script calls itself through each layer: a private X server, as the user
+# "nobody" with --unprivileged when started as root (for folders the user may
+# not write), a private session bus with the accessibility bus on it, and
+# Debian's Python, which has pyatspi. Exit status 77 means skipped.
 set -eu
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"
@@ -20,9 +19,7 @@ outer)
         [ "$(id -u)" = 0 ] && drop=1
     fi
     if [ $drop = 1 ]; then
-        $nobody test -r "$1" -a -x "$2" \
-            || { echo "SKIPPED: the user nobody cannot read $1 or run $2"; exit 77; }
-        # Everything that user touches lives in a folder it owns.
+        $nobody test -r "$1" -a -x "$2" || { echo "SKIPPED: nobody cannot run $2"; exit 77; }
         export BRIMLET_E2E_HOME=$(mktemp -d /tmp/brimlet-e2e-user.XXXXXX)
         chown 65534:65534 "$BRIMLET_E2E_HOME"
         wanted=${BRIMLET_E2E_ARTIFACTS:-/tmp}
@@ -30,8 +27,7 @@ outer)
         trap 'cp -r "$BRIMLET_E2E_ARTIFACTS/." "$wanted" 2>/dev/null || true; rm -rf "$BRIMLET_E2E_HOME"' EXIT
     fi
     # -noreset: the server otherwise resets whenever its last client leaves,
-    # and a program connecting meanwhile fails to open the display. A random
-    # first display number keeps tests started together off the same one.
+    # and a program connecting meanwhile cannot open the display.
     BRIMLET_E2E_DROP=$drop BRIMLET_E2E_STAGE=x11 xvfb-run -a -n $((100 + $$ % 800)) \
         -s "-screen 0 1600x1200x24 -nolisten tcp -noreset" sh "$self" "$@"
     ;;
@@ -47,13 +43,11 @@ x11)
 bus)
     /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
     trap "kill $! 2>/dev/null || true" EXIT
-    # Asking for the name's owner, not the address, so that the bus does not
-    # start a second launcher while ours is starting.
+    # Asking who owns the name, not its address, which would start a second launcher.
     tries=0
     until dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
             org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q true; do
-        tries=$((tries + 1))
-        [ $tries -lt 200 ] || { echo "the accessibility bus did not start" >&2; exit 2; }
+        tries=$((tries + 1)) && [ $tries -lt 200 ] || { echo "no accessibility bus" >&2; exit 2; }
         sleep 0.05
     done
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$@"

@@ -6,11 +6,7 @@ import harness
 
 
 def geometry_becomes(window, expected, what):
-    try:
-        harness.wait_until(lambda: harness.extents(window) == expected, what, timeout=10)
-    except harness.Failure:
-        raise harness.Failure(f"{what}: expected {expected}, the window is at "
-                              f"{harness.extents(window)}") from None
+    harness.wait_until(lambda: harness.extents(window) == expected, f"{what}: {expected}", 10)
 
 
 def test(session):
@@ -18,8 +14,8 @@ def test(session):
     x, y, width, height = harness.extents(window)
     harness.check_equal((width, height), (980, 660), "the window's first size")
 
-    caption = session.find(window, role_name="label", name="Brimlet\u2122")
-    start = harness.centre(caption)
+    left, top, _, _ = harness.extents(session.find(window, role_name="label", name="Brimlet\u2122"))
+    start = (left + 10, top + 10)
     session.drag(start, (start[0] + 150, start[1] + 90))
     x, y = x + 150, y + 90
     geometry_becomes(window, (x, y, width, height), "the window moved by the drag")
