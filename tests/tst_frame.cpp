@@ -152,6 +152,8 @@ void TestFrame::dragResizesByPointerDistance_data()
         << QPoint(2, 150) << QList<QPoint>{{50, 0}, {150, 0}} << QRect(200, 100, 300, 300);
     QTest::newRow("top-left corner stops at both minimums")
         << QPoint(1, 1) << QList<QPoint>{{60, 20}, {200, 200}} << QRect(200, 200, 300, 200);
+    QTest::newRow("top-left corner: the width stops, the height goes on")
+        << QPoint(1, 1) << QList<QPoint>{{200, -20}} << QRect(200, 80, 300, 320);
     QTest::newRow("inside the band moves the window")
         << QPoint(20, 120) << QList<QPoint>{{60, 20}, {100, 50}} << QRect(200, 150, 400, 300);
 }
