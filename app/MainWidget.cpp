@@ -1,6 +1,7 @@
 #include "app/MainWidget.h"
 
 #include "app/MessageBox.h"
+#include "app/StyledBackground.h"
 
 #include "ads/AdvWidget.h"
 #include "filelist/FileWidget.h"
@@ -336,13 +337,9 @@ bool MainWidget::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void MainWidget::paintEvent(QPaintEvent *event)
+void MainWidget::paintEvent(QPaintEvent *)
 {
-    QStyleOption option;
-    option.initFrom(this);
-    QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    QWidget::paintEvent(event);
+    paintStyledBackground(this);
 }
 
 void MainWidget::moveEvent(QMoveEvent *event)

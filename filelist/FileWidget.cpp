@@ -1,6 +1,7 @@
 #include "filelist/FileWidget.h"
 
 #include "app/MessageBox.h"
+#include "app/StyledBackground.h"
 
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"
@@ -78,14 +79,6 @@ FileWidget::FileWidget(QWidget *parent)
     // Few rows stay packed at the top instead of spreading over the panel.
     gridLayout->setAlignment(Qt::AlignTop);
     rowArea->setContentsMargins(24, 7, 0, 0);
-    // The rows' name and size texts, styled once for all rows: a style sheet
-    // of each row's own would be parsed and resolved again for every row.
-    rowArea->setStyleSheet(QStringLiteral(
-        "SingleFileWidget > QPushButton#nameButton {"
-        "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;"
-        "background-color: rgba(255, 255, 255, 0);}"
-        "SingleFileWidget > QLabel#fileSizeLabel {"
-        "font: normal normal normal 10px/10px Noto Sans;color: #5272BA;opacity: 1;}"));
 
     scrollArea->setFrameShape(QFrame::NoFrame);
     scrollArea->setWidgetResizable(true);
@@ -372,13 +365,9 @@ float FileWidget::sumInKeyOrder() const
     return sum;
 }
 
-void FileWidget::paintEvent(QPaintEvent *event)
+void FileWidget::paintEvent(QPaintEvent *)
 {
-    QStyleOption option;
-    option.initFrom(this);
-    QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    QWidget::paintEvent(event);
+    paintStyledBackground(this);
 }
 
 void FileWidget::dragEnterEvent(QDragEnterEvent *event)

@@ -1,6 +1,7 @@
 #include "filelist/SingleFileWidget.h"
 
 #include "app/MessageBox.h"
+#include "app/StyledBackground.h"
 
 #include "filelist/FolderWalk.h"
 #include "filelist/StagingFolder.h"
@@ -258,11 +259,7 @@ void SingleFileWidget::mousePressEvent(QMouseEvent *event)
     event->ignore();
 }
 
-void SingleFileWidget::paintEvent(QPaintEvent *event)
+void SingleFileWidget::paintEvent(QPaintEvent *)
 {
-    QStyleOption option;
-    option.initFrom(this);
-    QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    QWidget::paintEvent(event);
+    paintStyledBackground(this);
 }

@@ -9,6 +9,8 @@
 #include <QRubberBand>
 #include <QWidget>
 
+#include <utility>
+
 namespace {
 
 bool movesLeftEdge(FrameLess::Edge edge)
@@ -29,6 +31,17 @@ bool movesTopEdge(FrameLess::Edge edge)
 bool movesBottomEdge(FrameLess::Edge edge)
 {
     return edge == FrameLess::Bottom || edge == FrameLess::BottomLeft || edge == FrameLess::BottomRight;
+}
+
+Qt::CursorShape cursorFor(FrameLess::Edge edge)
+{
+    if (edge == FrameLess::Top || edge == FrameLess::Bottom)
+        return Qt::SizeVerCursor;
+    if (edge == FrameLess::Left || edge == FrameLess::Right)
+        return Qt::SizeHorCursor;
+    if (edge == FrameLess::TopLeft || edge == FrameLess::BottomRight)
+        return Qt::SizeFDiagCursor;
+    return Qt::SizeBDiagCursor;
 }
 
 bool within(int low, int value, int high)
@@ -99,24 +112,20 @@ void FrameLess::detectEdge(const QPoint &globalPos, const QRect &frame, Edge &re
     const bool bottomRow = within(y + h - b, py, y + h);
     const bool middleRow = within(y + b, py, y + h - b);
 
-    if (within(x - b, px, x + b) && middleRow)
-        result = Left;
-    else if (rightColumn && middleRow)
-        result = Right;
-    else if (middleColumn && bottomRow)
-        result = Bottom;
-    else if (middleColumn && topRow)
-        result = Top;
-    else if (leftColumn && bottomRow)
-        result = BottomLeft;
-    else if (rightColumn && bottomRow)
-        result = BottomRight;
-    else if (rightColumn && topRow)
-        result = TopRight;
-    else if (leftColumn && topRow)
-        result = TopLeft;
-    else
-        result = None;
+    // The first band that holds the point wins.
+    const std::pair<bool, Edge> bands[] = {
+        {within(x - b, px, x + b) && middleRow, Left}, {rightColumn && middleRow, Right},
+        {middleColumn && bottomRow, Bottom},           {middleColumn && topRow, Top},
+        {leftColumn && bottomRow, BottomLeft},         {rightColumn && bottomRow, BottomRight},
+        {rightColumn && topRow, TopRight},             {leftColumn && topRow, TopLeft},
+    };
+    result = None;
+    for (const auto &[inBand, edge] : bands) {
+        if (inBand) {
+            result = edge;
+            return;
+        }
+    }
 }
 
 void FrameLess::updateCursorShape(const QPoint &globalPos)
@@ -130,29 +139,11 @@ void FrameLess::updateCursorShape(const QPoint &globalPos)
         return;
 
     detectEdge(globalPos, target->frameGeometry(), hoverEdge);
-    cursorChanged = true;
-    switch (hoverEdge) {
-    case Top:
-    case Bottom:
-        target->setCursor(QCursor(Qt::SizeVerCursor));
-        break;
-    case Left:
-    case Right:
-        target->setCursor(QCursor(Qt::SizeHorCursor));
-        break;
-    case TopLeft:
-    case BottomRight:
-        target->setCursor(QCursor(Qt::SizeFDiagCursor));
-        break;
-    case TopRight:
-    case BottomLeft:
-        target->setCursor(QCursor(Qt::SizeBDiagCursor));
-        break;
-    case None:
+    cursorChanged = hoverEdge != None;
+    if (cursorChanged)
+        target->setCursor(QCursor(cursorFor(hoverEdge)));
+    else
         target->unsetCursor();
-        cursorChanged = false;
-        break;
-    }
 }
 
 void FrameLess::handleMousePress(QMouseEvent *event)

@@ -1,5 +1,7 @@
 #include "frame/HeaderWidget.h"
 
+#include "app/StyledBackground.h"
+
 #include "help/HelpWidget.h"
 
 #include <QCoreApplication>
@@ -7,10 +9,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
-#include <QStyle>
-#include <QStyleOption>
 #include <QToolButton>
 
 namespace {
@@ -22,12 +21,6 @@ const int resizeBorderWidth = 5;
 void describeButton(QToolButton *button, const QString &iconPath, const QString &name)
 {
     button->setIcon(QIcon(iconPath));
-    // Without a border of its own the platform style draws an opaque panel
-    // behind the symbol; a faint light patch shows where the pointer is.
-    button->setStyleSheet(QStringLiteral(
-        "QToolButton { border: none; padding: 4px; }"
-        " QToolButton:hover { background: rgba(255, 255, 255, 40); border-radius: 6px; }"
-        " QToolButton:pressed { background: rgba(255, 255, 255, 70); border-radius: 6px; }"));
     // The buttons show only a symbol; screen readers and hovering users get words.
     button->setToolTip(name);
     button->setAccessibleName(name);
@@ -60,15 +53,13 @@ void HeaderWidget::buildContents()
     auto *iconLabel = new QLabel(this);
     iconLabel->setContentsMargins(40, 0, 0, 0);
     iconLabel->setPixmap(QPixmap(QStringLiteral(":/qrc/file-all.svg")));
-    iconLabel->setStyleSheet(QString());
 
     describeButton(closeButton, QStringLiteral(":/qrc/close.png"), QStringLiteral("Close"));
     describeButton(minimizeButton, QStringLiteral(":/qrc/minimize.png"), QStringLiteral("Minimize"));
     describeButton(helpButton, QStringLiteral(":/qrc/help.png"), QStringLiteral("Help"));
 
+    // Its font and colour come from the application style sheet.
     auto *caption = new QLabel(QStringLiteral("Brimlet\u2122"), this);
-    caption->setStyleSheet(
-        QStringLiteral("font: normal normal normal 24px/33px Noto Sans; color: #FFFFFF; opacity: 1;"));
 
     layout->addWidget(iconLabel, 0, Qt::AlignLeft);
     layout->addSpacing(10);
@@ -144,14 +135,9 @@ void HeaderWidget::mouseMoveEvent(QMouseEvent *event)
     lastMousePos = position;
 }
 
-// A plain QWidget subclass draws no style-sheet background unless asked to.
-void HeaderWidget::paintEvent(QPaintEvent *event)
+void HeaderWidget::paintEvent(QPaintEvent *)
 {
-    QStyleOption option;
-    option.initFrom(this);
-    QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    QWidget::paintEvent(event);
+    paintStyledBackground(this);
 }
 
 bool HeaderWidget::isOnResizeBorder(const QPoint &globalPos) const

@@ -1,10 +1,9 @@
 #include "help/HelpWidget.h"
 
+#include "app/StyledBackground.h"
+
 #include <QLabel>
-#include <QPainter>
 #include <QStringList>
-#include <QStyle>
-#include <QStyleOption>
 #include <QVBoxLayout>
 
 HelpWidget::HelpWidget()
@@ -45,12 +44,7 @@ QString HelpWidget::helpText()
     return lines.join(QLatin1Char('\n'));
 }
 
-// A plain QWidget subclass draws no style-sheet background unless asked to.
-void HelpWidget::paintEvent(QPaintEvent *event)
+void HelpWidget::paintEvent(QPaintEvent *)
 {
-    QStyleOption option;
-    option.initFrom(this);
-    QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    QWidget::paintEvent(event);
+    paintStyledBackground(this);
 }

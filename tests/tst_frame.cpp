@@ -2,97 +2,59 @@
 #include "frame/HeaderWidget.h"
 #include "help/HelpWidget.h"
 
-#include "support/TestSupport.h"
-
 #include <QApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
 
-const QRect startFrame(100, 100, 400, 300);
-
-void sendMouse(QWidget *receiver, QEvent::Type type, const QPoint &globalPos,
-               Qt::MouseButton button = Qt::LeftButton, Qt::MouseButtons buttons = Qt::LeftButton)
+void sendMouse(QWidget *receiver, QEvent::Type type, const QPoint &global, Qt::MouseButton button,
+               Qt::MouseButtons buttons)
 {
-    const QPointF global(globalPos);
-    QMouseEvent event(type, receiver->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
+    QMouseEvent event(type, receiver->mapFromGlobal(QPointF(global)), QPointF(global), button, buttons,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(receiver, &event);
 }
 
-void press(QWidget *receiver, const QPoint &globalPos, Qt::MouseButton button = Qt::LeftButton)
+// Press at start, move through each point (offsets from start), release at
+// the last; then the pointer moves on with no button held.
+void drag(QWidget *receiver, const QPoint &start, const QList<QPoint> &path,
+          Qt::MouseButton button = Qt::LeftButton)
 {
-    sendMouse(receiver, QEvent::MouseButtonPress, globalPos, button, button);
+    sendMouse(receiver, QEvent::MouseButtonPress, start, button, button);
+    for (const QPoint &step : path)
+        sendMouse(receiver, QEvent::MouseMove, start + step, Qt::NoButton, button);
+    sendMouse(receiver, QEvent::MouseButtonRelease, start + path.last(), button, Qt::NoButton);
+    sendMouse(receiver, QEvent::MouseMove, start + path.last() * 2, Qt::NoButton, Qt::NoButton);
 }
 
-void dragTo(QWidget *receiver, const QPoint &globalPos, Qt::MouseButtons buttons = Qt::LeftButton)
+// The cursor the pointer shows over the window after hovering there.
+Qt::CursorShape cursorAt(QWidget &window, const QPoint &global)
 {
-    sendMouse(receiver, QEvent::MouseMove, globalPos, Qt::NoButton, buttons);
-}
-
-void release(QWidget *receiver, const QPoint &globalPos, Qt::MouseButton button = Qt::LeftButton)
-{
-    sendMouse(receiver, QEvent::MouseButtonRelease, globalPos, button, Qt::NoButton);
-}
-
-void hover(QWidget *receiver, const QPoint &globalPos)
-{
-    const QPointF global(globalPos);
-    const QPointF local = receiver->mapFromGlobal(global);
-    QHoverEvent event(QEvent::HoverMove, local, global, local);
-    QCoreApplication::sendEvent(receiver, &event);
-}
-
-// What the pointer shows over the window; an arrow when the window sets none.
-Qt::CursorShape shownCursor(const QWidget &window)
-{
+    const QPointF local = window.mapFromGlobal(QPointF(global));
+    QHoverEvent event(QEvent::HoverMove, local, QPointF(global), local);
+    QCoreApplication::sendEvent(&window, &event);
     return window.testAttribute(Qt::WA_SetCursor) ? window.cursor().shape() : Qt::ArrowCursor;
 }
 
-QToolButton *buttonNamed(QWidget *parent, const QString &name)
+QList<HelpWidget *> helpWindows()
 {
-    const auto buttons = parent->findChildren<QToolButton *>();
-    for (QToolButton *button : buttons) {
-        if (button->accessibleName() == name)
-            return button;
+    QList<HelpWidget *> found;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *help = qobject_cast<HelpWidget *>(window))
+            found << help;
     }
-    return nullptr;
+    return found;
 }
 
-int openHelpWindows()
-{
-    int count = 0;
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows)
-        count += qobject_cast<HelpWidget *>(window) != nullptr;
-    return count;
-}
-
-// A frameless window under the controller, as start-up builds the main one.
+// A frameless window under the controller, as start-up builds the main
+// one, with the title bar on top.
 struct FramedWindow
 {
     FramedWindow()
-        : frameLess(&window)
-    {
-        window.setGeometry(startFrame);
-        window.show();
-    }
-
-    QPoint at(int dx, int dy) const { return window.frameGeometry().topLeft() + QPoint(dx, dy); }
-
-    QWidget window;
-    FrameLess frameLess;
-};
-
-// A frameless window with the title bar on top, laid out like the main window.
-struct TitledWindow
-{
-    TitledWindow()
         : header(new HeaderWidget), frameLess(&window)
     {
         auto *layout = new QVBoxLayout(&window);
@@ -101,8 +63,20 @@ struct TitledWindow
         layout->addStretch();
         QObject::connect(header, &HeaderWidget::moveWindow, &window,
                          [this](QPoint delta) { window.move(window.pos() + delta); });
-        window.setGeometry(100, 100, 600, 400);
+        window.setWindowFlags(Qt::FramelessWindowHint);
+        window.setMinimumSize(300, 200);
+        window.setGeometry(100, 100, 400, 300);
         window.show();
+    }
+
+    QPoint at(const QPoint &offset) const { return window.frameGeometry().topLeft() + offset; }
+    QToolButton *button(const QString &name) const
+    {
+        for (QToolButton *button : header->findChildren<QToolButton *>()) {
+            if (button->accessibleName() == name)
+                return button;
+        }
+        return nullptr;
     }
 
     QWidget window;
@@ -119,27 +93,14 @@ class TestFrame : public QObject
 private slots:
     void hoverShowsCursorOfZone_data();
     void hoverShowsCursorOfZone();
-    void leaveRestoresDefaultCursorUnlessPressed();
+    void dragResizesByPointerDistance_data();
+    void dragResizesByPointerDistance();
     void maximizedWindowOffersNoResizing();
-    void edgeDragResizesByPointerDistance_data();
-    void edgeDragResizesByPointerDistance();
-    void resizeStopsAtMinimumSize_data();
-    void resizeStopsAtMinimumSize();
-    void dragInsideBorderMovesWindow();
-    void rightButtonStartsNothing();
-
     void titleBarDragSumsToPointerPath_data();
     void titleBarDragSumsToPointerPath();
     void titleBarPressOnBorderResizes();
-    void titleBarShowsIconCaptionAndButtons_data();
-    void titleBarShowsIconCaptionAndButtons();
     void helpButtonOpensNewWindowPerClick();
-    void helpOpensOverItsWindow();
     void minimizeButtonMinimizesOwnWindow();
-    void closeButtonQuits();
-
-private:
-    TestSupport::IsolatedEnvironment environment;
 };
 
 void TestFrame::hoverShowsCursorOfZone_data()
@@ -148,26 +109,15 @@ void TestFrame::hoverShowsCursorOfZone_data()
     QTest::addColumn<Qt::CursorShape>("cursor");
 
     QTest::newRow("left band") << QPoint(3, 150) << Qt::SizeHorCursor;
-    QTest::newRow("left band outside the frame") << QPoint(-5, 150) << Qt::SizeHorCursor;
     QTest::newRow("beyond the left band") << QPoint(-6, 150) << Qt::ArrowCursor;
-    QTest::newRow("right band") << QPoint(397, 150) << Qt::SizeHorCursor;
     QTest::newRow("right outline") << QPoint(400, 150) << Qt::SizeHorCursor;
     QTest::newRow("beyond the right outline") << QPoint(401, 150) << Qt::ArrowCursor;
-    QTest::newRow("top band") << QPoint(200, 3) << Qt::SizeVerCursor;
-    QTest::newRow("bottom band") << QPoint(200, 297) << Qt::SizeVerCursor;
     QTest::newRow("bottom outline") << QPoint(200, 300) << Qt::SizeVerCursor;
-    QTest::newRow("below the bottom") << QPoint(200, 301) << Qt::ArrowCursor;
     QTest::newRow("top-left corner") << QPoint(2, 2) << Qt::SizeFDiagCursor;
     QTest::newRow("top-right corner") << QPoint(398, 2) << Qt::SizeBDiagCursor;
-    QTest::newRow("bottom-left corner") << QPoint(2, 298) << Qt::SizeBDiagCursor;
-    QTest::newRow("bottom-right corner") << QPoint(398, 298) << Qt::SizeFDiagCursor;
     QTest::newRow("left beats top-left on their line") << QPoint(3, 5) << Qt::SizeHorCursor;
     QTest::newRow("top beats top-left on their line") << QPoint(5, 3) << Qt::SizeVerCursor;
-    QTest::newRow("left beats top where they meet") << QPoint(5, 5) << Qt::SizeHorCursor;
-    QTest::newRow("right beats top where they meet") << QPoint(395, 5) << Qt::SizeHorCursor;
-    QTest::newRow("bottom beats bottom-left on their line") << QPoint(5, 297) << Qt::SizeVerCursor;
     QTest::newRow("one pixel inside the band") << QPoint(6, 6) << Qt::ArrowCursor;
-    QTest::newRow("middle") << QPoint(200, 150) << Qt::ArrowCursor;
 }
 
 void TestFrame::hoverShowsCursorOfZone()
@@ -176,159 +126,61 @@ void TestFrame::hoverShowsCursorOfZone()
     QFETCH(Qt::CursorShape, cursor);
     FramedWindow f;
 
-    // Start from a resize cursor, so that "none" must actually remove it.
-    hover(&f.window, f.at(3, 150));
-    QCOMPARE(shownCursor(f.window), Qt::SizeHorCursor);
-
-    hover(&f.window, f.at(offset.x(), offset.y()));
-    QCOMPARE(shownCursor(f.window), cursor);
+    // From a resize cursor, so that "none" must actually take it away.
+    QCOMPARE(cursorAt(f.window, f.at({3, 150})), Qt::SizeHorCursor);
+    QCOMPARE(cursorAt(f.window, f.at(offset)), cursor);
 }
 
-void TestFrame::leaveRestoresDefaultCursorUnlessPressed()
+void TestFrame::dragResizesByPointerDistance_data()
 {
+    QTest::addColumn<QPoint>("pressOffset");
+    QTest::addColumn<QList<QPoint>>("path");
+    QTest::addColumn<QRect>("expected");
+
+    // The frame starts at (100, 100, 400, 300); the minimum size is 300 x 200.
+    QTest::newRow("bottom-right corner")
+        << QPoint(399, 299) << QList<QPoint>{{20, 15}, {40, 30}} << QRect(100, 100, 440, 330);
+    QTest::newRow("bottom-right corner, pressed inside the band")
+        << QPoint(396, 296) << QList<QPoint>{{20, 15}, {40, 30}} << QRect(100, 100, 440, 330);
+    QTest::newRow("top-right corner")
+        << QPoint(398, 2) << QList<QPoint>{{10, 10}} << QRect(100, 110, 410, 290);
+    QTest::newRow("bottom-left corner")
+        << QPoint(2, 298) << QList<QPoint>{{10, 10}} << QRect(110, 100, 390, 310);
+    QTest::newRow("left edge ignores vertical motion")
+        << QPoint(2, 150) << QList<QPoint>{{-15, 3}, {-30, 7}} << QRect(70, 100, 430, 300);
+    QTest::newRow("left edge stops at the minimum width")
+        << QPoint(2, 150) << QList<QPoint>{{50, 0}, {150, 0}} << QRect(200, 100, 300, 300);
+    QTest::newRow("top-left corner stops at both minimums")
+        << QPoint(1, 1) << QList<QPoint>{{60, 20}, {200, 200}} << QRect(200, 200, 300, 200);
+    QTest::newRow("top-left corner: the width stops, the height goes on")
+        << QPoint(1, 1) << QList<QPoint>{{200, -20}} << QRect(200, 80, 300, 320);
+    QTest::newRow("inside the band moves the window")
+        << QPoint(20, 120) << QList<QPoint>{{60, 20}, {100, 50}} << QRect(200, 150, 400, 300);
+}
+
+void TestFrame::dragResizesByPointerDistance()
+{
+    QFETCH(QPoint, pressOffset);
+    QFETCH(QList<QPoint>, path);
+    QFETCH(QRect, expected);
     FramedWindow f;
-    QEvent leave(QEvent::Leave);
 
-    press(&f.window, f.at(398, 150));
-    hover(&f.window, f.at(200, 3));
-    QCOMPARE(shownCursor(f.window), Qt::ArrowCursor); // frozen while the button is held
-    release(&f.window, f.at(398, 150));
-
-    hover(&f.window, f.at(200, 3));
-    QCOMPARE(shownCursor(f.window), Qt::SizeVerCursor);
-    press(&f.window, f.at(200, 3));
-    QCoreApplication::sendEvent(&f.window, &leave);
-    QCOMPARE(shownCursor(f.window), Qt::SizeVerCursor);
-    release(&f.window, f.at(200, 3));
-
-    QCoreApplication::sendEvent(&f.window, &leave);
-    QCOMPARE(shownCursor(f.window), Qt::ArrowCursor);
+    // Several steps, the window changing under the pointer, must add up.
+    drag(&f.window, f.at(pressOffset), path);
+    QTRY_COMPARE(f.window.frameGeometry(), expected);
 }
 
 void TestFrame::maximizedWindowOffersNoResizing()
 {
     FramedWindow f;
-    hover(&f.window, f.at(398, 298));
-    QCOMPARE(shownCursor(f.window), Qt::SizeFDiagCursor);
-
     f.window.showMaximized();
     QTRY_VERIFY(f.window.isMaximized());
     const QRect maximized = f.window.geometry();
 
-    hover(&f.window, f.at(3, 150));
-    QCOMPARE(shownCursor(f.window), Qt::ArrowCursor);
-
-    press(&f.window, f.at(2, 150));
-    dragTo(&f.window, f.at(-40, 150));
-    release(&f.window, f.at(-40, 150));
-    press(&f.window, f.at(50, 50));
-    dragTo(&f.window, f.at(150, 150));
-    release(&f.window, f.at(150, 150));
+    QCOMPARE(cursorAt(f.window, f.at({3, 150})), Qt::ArrowCursor);
+    drag(&f.window, f.at({2, 150}), {{-40, 0}});
+    drag(&f.window, f.at({50, 150}), {{100, 100}});
     QCOMPARE(f.window.geometry(), maximized);
-}
-
-void TestFrame::edgeDragResizesByPointerDistance_data()
-{
-    QTest::addColumn<QPoint>("pressOffset");
-    QTest::addColumn<QPoint>("drag");
-    QTest::addColumn<QRect>("expected");
-
-    QTest::newRow("bottom-right corner")
-        << QPoint(399, 299) << QPoint(40, 30) << QRect(100, 100, 440, 330);
-    QTest::newRow("bottom-right corner, pressed inside the band")
-        << QPoint(396, 296) << QPoint(40, 30) << QRect(100, 100, 440, 330);
-    QTest::newRow("top-left corner")
-        << QPoint(1, 1) << QPoint(-20, -10) << QRect(80, 90, 420, 310);
-    QTest::newRow("top-right corner")
-        << QPoint(398, 2) << QPoint(10, 10) << QRect(100, 110, 410, 290);
-    QTest::newRow("bottom-left corner")
-        << QPoint(2, 298) << QPoint(10, 10) << QRect(110, 100, 390, 310);
-    QTest::newRow("left edge ignores vertical motion")
-        << QPoint(2, 150) << QPoint(-30, 7) << QRect(70, 100, 430, 300);
-    QTest::newRow("right edge ignores vertical motion")
-        << QPoint(398, 150) << QPoint(15, 15) << QRect(100, 100, 415, 300);
-    QTest::newRow("top edge ignores horizontal motion")
-        << QPoint(200, 2) << QPoint(9, -25) << QRect(100, 75, 400, 325);
-    QTest::newRow("bottom edge ignores horizontal motion")
-        << QPoint(200, 298) << QPoint(-9, 25) << QRect(100, 100, 400, 325);
-}
-
-void TestFrame::edgeDragResizesByPointerDistance()
-{
-    QFETCH(QPoint, pressOffset);
-    QFETCH(QPoint, drag);
-    QFETCH(QRect, expected);
-    FramedWindow f;
-
-    const QPoint start = f.at(pressOffset.x(), pressOffset.y());
-    press(&f.window, start);
-    // Several steps, the window changing under the pointer, must add up.
-    dragTo(&f.window, start + drag / 2);
-    dragTo(&f.window, start + drag);
-    release(&f.window, start + drag);
-    QTRY_COMPARE(f.window.frameGeometry(), expected);
-
-    dragTo(&f.window, start + drag * 2, Qt::NoButton);
-    QCOMPARE(f.window.frameGeometry(), expected);
-}
-
-void TestFrame::resizeStopsAtMinimumSize_data()
-{
-    QTest::addColumn<QPoint>("pressOffset");
-    QTest::addColumn<QList<QPoint>>("steps");
-    QTest::addColumn<QRect>("expected");
-
-    // The minimum is 300 x 200; the far edges stay at (499, 399).
-    QTest::newRow("left edge past the minimum width")
-        << QPoint(2, 150) << QList<QPoint>{{50, 0}, {150, 0}} << QRect(200, 100, 300, 300);
-    QTest::newRow("top edge past the minimum height")
-        << QPoint(200, 2) << QList<QPoint>{{0, 150}} << QRect(100, 200, 400, 200);
-    QTest::newRow("top-left corner past both minimums")
-        << QPoint(1, 1) << QList<QPoint>{{60, 20}, {200, 200}} << QRect(200, 200, 300, 200);
-    QTest::newRow("right edge past the minimum width")
-        << QPoint(398, 150) << QList<QPoint>{{-200, 0}} << QRect(100, 100, 300, 300);
-}
-
-void TestFrame::resizeStopsAtMinimumSize()
-{
-    QFETCH(QPoint, pressOffset);
-    QFETCH(QList<QPoint>, steps);
-    QFETCH(QRect, expected);
-    FramedWindow f;
-    f.window.setMinimumSize(300, 200);
-
-    const QPoint start = f.at(pressOffset.x(), pressOffset.y());
-    press(&f.window, start);
-    for (const QPoint &step : steps)
-        dragTo(&f.window, start + step);
-    release(&f.window, start + steps.last());
-    QTRY_COMPARE(f.window.frameGeometry(), expected);
-}
-
-void TestFrame::dragInsideBorderMovesWindow()
-{
-    FramedWindow f;
-    const QPoint start = f.at(20, 20);
-
-    press(&f.window, start);
-    dragTo(&f.window, start + QPoint(60, 20));
-    QTRY_COMPARE(f.window.pos(), QPoint(160, 120));
-    dragTo(&f.window, start + QPoint(100, 50));
-    release(&f.window, start + QPoint(100, 50));
-
-    QTRY_COMPARE(f.window.frameGeometry(), QRect(200, 150, 400, 300));
-}
-
-void TestFrame::rightButtonStartsNothing()
-{
-    FramedWindow f;
-    for (const QPoint &offset : {QPoint(20, 20), QPoint(398, 150), QPoint(398, 298)}) {
-        const QPoint start = f.at(offset.x(), offset.y());
-        press(&f.window, start, Qt::RightButton);
-        dragTo(&f.window, start + QPoint(50, 40), Qt::RightButton);
-        release(&f.window, start + QPoint(50, 40), Qt::RightButton);
-    }
-    QCOMPARE(f.window.frameGeometry(), startFrame);
 }
 
 void TestFrame::titleBarDragSumsToPointerPath_data()
@@ -341,144 +193,63 @@ void TestFrame::titleBarDragSumsToPointerPath_data()
 void TestFrame::titleBarDragSumsToPointerPath()
 {
     QFETCH(Qt::MouseButton, button);
-    TitledWindow t;
-    QSignalSpy moves(t.header, &HeaderWidget::moveWindow);
+    FramedWindow f;
+    QSignalSpy moves(f.header, &HeaderWidget::moveWindow);
 
-    const QPoint start = t.header->mapToGlobal(QPoint(200, 30));
-    dragTo(t.header, start - QPoint(47, 13), Qt::NoButton);
-    dragTo(t.header, start - QPoint(7, 3), Qt::NoButton);
+    const QPoint start = f.at({200, 30});
+    sendMouse(f.header, QEvent::MouseMove, start - QPoint(7, 3), Qt::NoButton, Qt::NoButton);
     QCOMPARE(moves.count(), 0); // hovering moves nothing
-    press(t.header, start, button);
-    QPoint pointer = start;
-    for (const QPoint &step : {QPoint(30, -5), QPoint(50, -20), QPoint(40, -5)}) {
-        pointer += step;
-        dragTo(t.header, pointer, button);
-    }
-    release(t.header, pointer, button);
+    drag(f.header, start, {{30, -5}, {80, -25}, {120, -30}}, button);
 
-    QPoint total;
-    for (const QList<QVariant> &arguments : std::as_const(moves))
-        total += arguments.at(0).toPoint();
     QCOMPARE(moves.count(), 3);
-    QCOMPARE(total, QPoint(120, -30));
-    QTRY_COMPARE(t.window.pos(), QPoint(220, 70));
+    QTRY_COMPARE(f.window.pos(), QPoint(220, 70));
 }
 
 void TestFrame::titleBarPressOnBorderResizes()
 {
-    TitledWindow t;
-    QSignalSpy moves(t.header, &HeaderWidget::moveWindow);
+    FramedWindow f;
+    QSignalSpy moves(f.header, &HeaderWidget::moveWindow);
 
     // The top band runs through the title bar: the press goes on to the frame.
-    const QPoint top = t.window.frameGeometry().topLeft() + QPoint(300, 2);
-    press(t.header, top);
-    dragTo(t.header, top - QPoint(0, 10));
-    release(t.header, top - QPoint(0, 10));
-    QTRY_COMPARE(t.window.frameGeometry(), QRect(100, 90, 600, 410));
+    drag(f.header, f.at({300, 2}), {{0, -10}});
+    QTRY_COMPARE(f.window.frameGeometry(), QRect(100, 90, 400, 310));
     QCOMPARE(moves.count(), 0);
 
     // Further in, the title bar moves the window again.
-    const QPoint inside = t.window.frameGeometry().topLeft() + QPoint(300, 30);
-    press(t.header, inside);
-    dragTo(t.header, inside + QPoint(25, 5));
-    release(t.header, inside + QPoint(25, 5));
+    drag(f.header, f.at({300, 30}), {{25, 5}});
     QCOMPARE(moves.count(), 1);
-    QTRY_COMPARE(t.window.frameGeometry(), QRect(125, 95, 600, 410));
-}
-
-void TestFrame::titleBarShowsIconCaptionAndButtons_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("help") << QStringLiteral("Help");
-    QTest::newRow("minimize") << QStringLiteral("Minimize");
-    QTest::newRow("close") << QStringLiteral("Close");
-}
-
-void TestFrame::titleBarShowsIconCaptionAndButtons()
-{
-    QFETCH(QString, name);
-    HeaderWidget header;
-
-    QToolButton *button = buttonNamed(&header, name);
-    QVERIFY(button);
-    QCOMPARE(button->toolTip(), name);
-    QVERIFY(button->text().isEmpty());
-
-    QStringList captions;
-    for (const QLabel *label : header.findChildren<QLabel *>())
-        captions << label->text();
-    QVERIFY(captions.contains(QString::fromUtf8("Brimlet\xe2\x84\xa2")));
-    QCOMPARE(header.minimumHeight(), 74);
+    QTRY_COMPARE(f.window.frameGeometry(), QRect(125, 95, 400, 310));
 }
 
 void TestFrame::helpButtonOpensNewWindowPerClick()
 {
-    HeaderWidget header;
-    QToolButton *help = buttonNamed(&header, QStringLiteral("Help"));
-    QVERIFY(help);
-    QCOMPARE(openHelpWindows(), 0);
-
+    FramedWindow f;
+    QVERIFY(QTest::qWaitForWindowExposed(&f.window));
     for (int click = 0; click < 3; ++click)
-        QTest::mouseClick(help, Qt::LeftButton);
-    QCOMPARE(openHelpWindows(), 3);
+        QTest::mouseClick(f.button(QStringLiteral("Help")), Qt::LeftButton);
+    QCOMPARE(helpWindows().size(), 3);
 
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows) {
-        if (!qobject_cast<HelpWidget *>(window))
-            continue;
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Brimlet"));
-        QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(window->windowFlags() & Qt::WindowCloseButtonHint);
-        window->close();
+    for (HelpWidget *help : helpWindows()) {
+        QVERIFY(help->isVisible());
+        QVERIFY(!(help->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        // Over the window it explains, not wherever the platform puts it.
+        QVERIFY((help->geometry().center() - f.window.geometry().center()).manhattanLength() <= 4);
+        help->close();
     }
     // Closed help windows are freed, not kept hidden.
-    QTRY_COMPARE(openHelpWindows(), 0);
-}
-
-void TestFrame::helpOpensOverItsWindow()
-{
-    TitledWindow t;
-    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
-    QTest::mouseClick(buttonNamed(t.header, QStringLiteral("Help")), Qt::LeftButton);
-
-    HelpWidget *help = nullptr;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *candidate = qobject_cast<HelpWidget *>(window))
-            help = candidate;
-    }
-    QVERIFY(help);
-    const QPoint offset = help->geometry().center() - t.window.geometry().center();
-    QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
-    help->close();
+    QTRY_COMPARE(helpWindows().size(), 0);
 }
 
 void TestFrame::minimizeButtonMinimizesOwnWindow()
 {
-    TitledWindow t;
+    FramedWindow f;
     QWidget other;
     other.show();
     other.activateWindow();
 
-    QTest::mouseClick(buttonNamed(t.header, QStringLiteral("Minimize")), Qt::LeftButton);
-    QTRY_VERIFY(t.window.isMinimized());
+    QTest::mouseClick(f.button(QStringLiteral("Minimize")), Qt::LeftButton);
+    QTRY_VERIFY(f.window.isMinimized());
     QVERIFY(!other.isMinimized());
-}
-
-void TestFrame::closeButtonQuits()
-{
-    HeaderWidget header;
-    QToolButton *close = buttonNamed(&header, QStringLiteral("Close"));
-    QVERIFY(close);
-
-    QTimer::singleShot(0, close, [close] { QTest::mouseClick(close, Qt::LeftButton); });
-    // Ends the loop with a different status should the button fail to quit.
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
-    watchdog.start(10000);
-    QCOMPARE(QCoreApplication::exec(), 0);
 }
 
 QTEST_MAIN(TestFrame)

@@ -1,159 +1,128 @@
+#include "app/MainWidget.h"
+#include "filelist/FileWidget.h"
+#include "filelist/SingleFileWidget.h"
+#include "frame/HeaderWidget.h"
+#include "help/HelpWidget.h"
+#include "support/TestSupport.h"
+
 #include <QApplication>
-#include <QFile>
-#include <QIcon>
+#include <QDirIterator>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QResource>
+#include <QVBoxLayout>
 #include <QtTest>
+
+#include <memory>
 
 class TestResources : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void imagesHaveTheirSizes_data();
-    void imagesHaveTheirSizes();
-    void closeIconIsAWhiteCrossOnTransparentGround();
-    void onlyTheStyleSheetAndIconAreCompressed_data();
-    void onlyTheStyleSheetAndIconAreCompressed();
-    void styleSheetRulesInOrder();
-    void styleSheetLineEnds();
-    void styleSheetColoursReachTheWidgets();
+    void cleanup();
+
+    void everyPictureLoads();
+    void styledBackgroundIsPainted_data();
+    void styledBackgroundIsPainted();
+    void styleSheetReachesItsWidgets();
+
+private:
+    TestSupport::IsolatedEnvironment environment;
 };
 
-void TestResources::imagesHaveTheirSizes_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("hasAlpha");
+namespace {
 
-    QTest::newRow("icon") << ":/qrc/icon.ico" << QSize(95, 104) << true;
-    QTest::newRow("background") << ":/qrc/background.png" << QSize(980, 777) << false;
-    QTest::newRow("close") << ":/qrc/close.png" << QSize(778, 778) << true;
-    QTest::newRow("minimize") << ":/qrc/minimize.png" << QSize(32, 32) << true;
-    QTest::newRow("help") << ":/qrc/help.png" << QSize(32, 32) << true;
-    QTest::newRow("package") << ":/qrc/file-all.svg" << QSize(30, 33) << true;
-    QTest::newRow("image glyph") << ":/qrc/file-image.svg" << QSize(22, 30) << true;
-    QTest::newRow("pdf glyph") << ":/qrc/file-pdf.svg" << QSize(22, 30) << true;
-    QTest::newRow("word glyph") << ":/qrc/file-word.svg" << QSize(22, 30) << true;
-    QTest::newRow("booking") << ":/adv/booking.png" << QSize(128, 128) << true;
-    QTest::newRow("expedia") << ":/adv/expedia.png" << QSize(128, 130) << true;
-    QTest::newRow("hotels") << ":/adv/hotels.png" << QSize(130, 130) << true;
-    QTest::newRow("tripadvisor") << ":/adv/tripadvisor.png" << QSize(128, 128) << true;
-    QTest::newRow("walgreens") << ":/adv/walgreens.png" << QSize(130, 130) << true;
-    QTest::newRow("wayfair") << ":/adv/wayfair.png" << QSize(130, 130) << true;
+QColor colourAt(QWidget *widget, const QPoint &point)
+{
+    return widget->grab().toImage().pixelColor(point);
 }
 
-void TestResources::imagesHaveTheirSizes()
+} // namespace
+
+void TestResources::cleanup()
 {
-    QFETCH(QString, path);
-    QFETCH(QSize, size);
-    QFETCH(bool, hasAlpha);
-
-    QVERIFY(QFile::exists(path));
-    QImage image(path);
-    QVERIFY2(!image.isNull(), qPrintable(path));
-    // SVG documents have fractional sizes; Qt rounds them to whole pixels.
-    QVERIFY2(qAbs(image.width() - size.width()) <= 1 && qAbs(image.height() - size.height()) <= 1,
-             qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
-    QCOMPARE(image.hasAlphaChannel(), hasAlpha);
-}
-
-void TestResources::closeIconIsAWhiteCrossOnTransparentGround()
-{
-    const QImage image = QImage(QStringLiteral(":/qrc/close.png")).convertToFormat(QImage::Format_ARGB32);
-    const int middle = image.width() / 2;
-    QCOMPARE(QColor(image.pixel(middle, middle)), QColor(Qt::white));
-    QCOMPARE(qAlpha(image.pixel(middle, 5)), 0);     // top edge, between the arms
-    QCOMPARE(qAlpha(image.pixel(5, middle)), 0);     // left edge, between the arms
-    QCOMPARE(qAlpha(image.pixel(middle / 2, middle / 2)), 255); // on an arm
-}
-
-void TestResources::onlyTheStyleSheetAndIconAreCompressed_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("compressed");
-
-    QTest::newRow("style sheet") << ":/qrc/style.qss" << true;
-    QTest::newRow("icon") << ":/qrc/icon.ico" << true;
-    QTest::newRow("background") << ":/qrc/background.png" << false;
-    QTest::newRow("close") << ":/qrc/close.png" << false;
-    QTest::newRow("svg") << ":/qrc/file-pdf.svg" << false;
-    QTest::newRow("advert") << ":/adv/wayfair.png" << false;
-}
-
-void TestResources::onlyTheStyleSheetAndIconAreCompressed()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, compressed);
-
-    const QResource resource(path);
-    QVERIFY(resource.isValid());
-    QCOMPARE(resource.compressionAlgorithm(),
-             compressed ? QResource::Compression::ZlibCompression : QResource::Compression::NoCompression);
-}
-
-void TestResources::styleSheetRulesInOrder()
-{
-    QFile file(QStringLiteral(":/qrc/style.qss"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString sheet = QString::fromLatin1(file.readAll());
-
-    QStringList selectors;
-    int declarations = 0;
-    const QStringList lines = sheet.split(QStringLiteral("\r\n"));
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        if (lines[i + 1] == QStringLiteral("{"))
-            selectors << lines[i];
-        if (lines[i].startsWith(QStringLiteral("    ")))
-            ++declarations;
-    }
-    const QStringList expected = {
-        "#Compress", "#Compress:hover", "#Compress:pressed", "#Cancel", "#Cancel:hover",
-        "#Cancel:pressed", "#Browse_for_files", "#Destination_path", "#Destination_path:hover",
-        "#Destination_name", "#Size_info", "#Drag_drop_text", "MainWidget #SingleFileWidget",
-        "SingleFileWidget", "FileWidget", "HeaderWidget", "QMessageBox QLabel",
-        "QMessageBox QPushButton", "MainWidget", "Velmora", "QToolButton", "HelpWidget",
-        "#HelpTitleLabel", "#HelpStandardLabel",
-    };
-    QCOMPARE(selectors, expected);
-    QCOMPARE(sheet.count(QLatin1Char('{')), 24);
-    QCOMPARE(sheet.count(QLatin1Char('}')), 24);
-    QCOMPARE(declarations, 147);
-    QVERIFY(sheet.contains(QStringLiteral(
-        "background:QLinearGradient( x1: 0, y1: 0, x2: 1, y2: 0.07, stop: 0 #5272BA , stop: .55 #4E4AC3 , "
-        "stop: .74 #7592F0 , stop: .88 #5E77C4  , stop: 1 #29395D );")));
-}
-
-void TestResources::styleSheetLineEnds()
-{
-    QFile file(QStringLiteral(":/qrc/style.qss"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-
-    QVERIFY(bytes.startsWith("\r\n#Compress\r\n{\r\n"));
-    QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
-    QCOMPARE(bytes.count('\r'), bytes.count("\r\n"));
-    for (char c : bytes)
-        QVERIFY(static_cast<unsigned char>(c) < 0x80);
-}
-
-void TestResources::styleSheetColoursReachTheWidgets()
-{
-    QFile file(QStringLiteral(":/qrc/style.qss"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    qApp->setStyleSheet(QString::fromLatin1(file.readAll()));
-
-    QPushButton compress(QStringLiteral("Compress"));
-    compress.setObjectName(QStringLiteral("Compress"));
-    compress.resize(113, 48);
-    compress.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&compress));
-    const QImage shot = compress.grab().toImage();
-    QCOMPARE(QColor(shot.pixel(10, shot.height() / 2)), QColor(QStringLiteral("#5272BA")));
-
     qApp->setStyleSheet(QString());
+}
+
+// The SVG and ICO pictures need Qt's image plugins at run time; a missing
+// plugin or a broken file leaves an empty space where a picture should be.
+void TestResources::everyPictureLoads()
+{
+    int pictures = 0;
+    QDirIterator it(QStringLiteral(":/"), {"*.png", "*.svg", "*.ico"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.startsWith(QLatin1String(":/qrc/")) && !path.startsWith(QLatin1String(":/adv/")))
+            continue;
+        QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+        ++pictures;
+    }
+    QVERIFY(pictures > 0);
+}
+
+void TestResources::styledBackgroundIsPainted_data()
+{
+    QTest::addColumn<QString>("className");
+    for (const char *name : {"MainWidget", "FileWidget", "SingleFileWidget", "HeaderWidget", "HelpWidget"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// A plain QWidget subclass paints no style-sheet background of its own.
+void TestResources::styledBackgroundIsPainted()
+{
+    QFETCH(QString, className);
+    const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a.txt"), "a");
+    qApp->setStyleSheet(className + QStringLiteral(" { background: #12ab34; }"));
+
+    // Inside a plain window, whose own background would hide a missing paint.
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QWidget *styled = nullptr;
+    if (className == QLatin1String("MainWidget"))
+        styled = new MainWidget;
+    else if (className == QLatin1String("FileWidget"))
+        styled = new FileWidget;
+    else if (className == QLatin1String("SingleFileWidget"))
+        styled = new SingleFileWidget(file);
+    else if (className == QLatin1String("HeaderWidget"))
+        styled = new HeaderWidget;
+    else
+        styled = new HelpWidget;
+    layout->addWidget(styled);
+    window.resize(window.sizeHint());
+
+    QCOMPARE(colourAt(&window, QPoint(1, 1)), QColor(0x12, 0xab, 0x34));
+}
+
+void TestResources::styleSheetReachesItsWidgets()
+{
+    const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a.txt"), "a");
+    qApp->setStyleSheet(QStringLiteral("file:///:/qrc/style.qss"));
+    MainWidget window;
+    window.resize(980, 660);
+    emit window.addFiles({file});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    auto *compress = window.findChild<QPushButton *>(QStringLiteral("Compress"));
+    QCOMPARE(colourAt(compress, QPoint(10, compress->height() / 2)), QColor(0x52, 0x72, 0xBA));
+
+    QLabel *caption = nullptr;
+    for (QLabel *label : window.findChild<HeaderWidget *>()->findChildren<QLabel *>()) {
+        if (!label->text().isEmpty())
+            caption = label;
+    }
+    QVERIFY(caption);
+    QCOMPARE(caption->font().pixelSize(), 24);
+    QCOMPARE(caption->palette().color(caption->foregroundRole()), QColor(Qt::white));
+
+    auto *name = window.findChild<QPushButton *>(QStringLiteral("nameButton"));
+    QVERIFY(name);
+    QCOMPARE(name->font().pixelSize(), 10);
+    QCOMPARE(name->palette().color(name->foregroundRole()), QColor(0x52, 0x72, 0xBA));
 }
 
 QTEST_MAIN(TestResources)
