@@ -73,6 +73,20 @@ void MessageBox::tell(const QString &text)
     box.exec();
 }
 
+bool MessageBox::offerOpen(const QString &text, const QString &informativeText)
+{
+    MessageBox local;
+    MessageBox *box = sharedBox() ? sharedBox().data() : &local;
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
+    box->setText(text);
+    box->setInformativeText(informativeText);
+    const bool open = box->exec() == QMessageBox::Yes;
+    // The next message of the shared box is plain again.
+    box->setInformativeText(QString());
+    return open;
+}
+
 void MessageBox::setShared(MessageBox *box)
 {
     sharedBox() = box;

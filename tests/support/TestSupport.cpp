@@ -250,3 +250,33 @@ void ModalAnswerer::poll()
 }
 
 } // namespace TestSupport
+
+namespace TestSupport {
+
+FakeArchiver::FakeArchiver(const QString &orders)
+{
+    const QStringList parts = orders.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const qsizetype equals = part.indexOf(QLatin1Char('='));
+        const QByteArray name = "FAKE_ARCHIVER_" + part.left(equals).toUpper().toLatin1();
+        qputenv(name, equals < 0 ? QByteArray("1") : part.mid(equals + 1).toUtf8());
+        names << name;
+    }
+}
+
+FakeArchiver::~FakeArchiver()
+{
+    for (const QByteArray &name : names)
+        qunsetenv(name);
+}
+
+QString FakeArchiver::program()
+{
+#ifdef Q_OS_WIN
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver.exe");
+#else
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver");
+#endif
+}
+
+} // namespace TestSupport

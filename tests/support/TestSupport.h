@@ -118,3 +118,22 @@ private:
 };
 
 } // namespace TestSupport
+
+namespace TestSupport {
+
+// The stand-in archiver built with the tests (tests/fakearchiver), with its
+// orders in force for as long as this lives: "write;exit=1;stdout=text\n"
+// sets FAKE_ARCHIVER_WRITE=1, FAKE_ARCHIVER_EXIT=1 and FAKE_ARCHIVER_STDOUT.
+class FakeArchiver
+{
+public:
+    explicit FakeArchiver(const QString &orders = QString());
+    ~FakeArchiver();
+
+    static QString program();
+
+private:
+    QList<QByteArray> names;
+};
+
+} // namespace TestSupport
