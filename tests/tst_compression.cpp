@@ -1,5 +1,4 @@
 #include "ads/AdvWidget.h"
-#include "app/ArchiveJob.h"
 #include "app/CompressionRun.h"
 #include "app/MainWidget.h"
 #include "app/MessageBox.h"
@@ -10,15 +9,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -43,50 +38,15 @@ const QString deniedText = QStringLiteral(
     "app as an administrator or choose an alternative destination.");
 const QString unusableText = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file under root, relative path to content.
-QMap<QString, QByteArray> filesUnder(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), contentOf(path));
-    }
-    return files;
-}
-
 QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr)
-{
-    QProcess process;
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, args);
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
-                    && process.exitCode() == 0;
-    if (out)
-        *out = process.readAllStandardOutput();
-    return ok;
-}
-
-QString sevenZip()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
-}
-
 // The archiver's process id, once the stand-in has recorded all it records.
 qint64 recordedPid(const QString &record)
 {
-    const QByteArray content = contentOf(record);
+    const QByteArray content = TestSupport::readFile(record);
     if (!content.endsWith('\n'))
         return 0;
     return content.trimmed().split('\n').last().toLongLong();
@@ -143,15 +103,12 @@ private slots:
     void windowKeepsWorkingWhileChecking();
     void killedProgramLeavesNothing_data();
     void killedProgramLeavesNothing();
-    void unreadableInsideAListedFolder();
 
     void realArchiverWritesExactlyTheName();
-    void realArchiverTakesThousandsOfNames();
 
 private:
     void listFiles(const QStringList &paths);
     QString destination() const;
-    QStringList told() const;
 
     std::unique_ptr<IsolatedEnvironment> env;
     std::unique_ptr<MainWidget> window;
@@ -162,7 +119,6 @@ private:
 void TestCompression::init()
 {
     env = std::make_unique<IsolatedEnvironment>();
-    QVERIFY(env->isValid());
     window = std::make_unique<MainWidget>();
     window->setArchiverProgram(FakeArchiver::program());
     record = env->root() + "/archiver-ran.txt";
@@ -188,11 +144,6 @@ void TestCompression::listFiles(const QStringList &paths)
 QString TestCompression::destination() const
 {
     return window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->text();
-}
-
-QStringList TestCompression::told() const
-{
-    return MessageBox::answeredTexts();
 }
 
 void TestCompression::defaultDestination_data()
@@ -237,7 +188,7 @@ void TestCompression::chosenDestinationSurvivesARemoval()
 
     // An emptied list forgets the choice.
     list->removeFile(b);
-    QTest::qWait(0);
+    QCoreApplication::processEvents();
     listFiles({a});
     QCOMPARE(destination(), env->root() + "/in/in.7z");
 }
@@ -286,7 +237,7 @@ void TestCompression::stopsBeforeTheArchiver()
     window->onCompressClicked();
 
     QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(told(), QStringList{message});
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{message});
     QVERIFY(!QFile::exists(record));
     QCOMPARE(AdvWidget::nextAdvIndex(), adBefore);
     QCOMPARE(entriesOf(in), before);
@@ -320,7 +271,7 @@ void TestCompression::outcomes()
     window->onCompressClicked();
 
     const bool success = message == successText;
-    QCOMPARE(told(), QStringList{success ? message + "\n7z file is saved in " + archive : message});
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + archive : message});
     QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + 1);
     const QList<QUrl> opened = success ? QList<QUrl>{QUrl::fromLocalFile(in)} : QList<QUrl>();
     QCOMPARE(urls.opened, opened);
@@ -346,8 +297,8 @@ void TestCompression::destinationAppearingMidRunIsKept()
 
     window->onCompressClicked();
 
-    QCOMPARE(told(), QStringList{existsText});
-    QCOMPARE(contentOf(archive), QByteArray("the user's own"));
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{existsText});
+    QCOMPARE(TestSupport::readFile(archive), QByteArray("the user's own"));
     QCOMPARE(entriesOf(in), (QStringList{"a.txt", "in.7z"}));
 }
 
@@ -387,7 +338,7 @@ void TestCompression::cancelEndsAtOnceAndLeavesNothing()
 
     QVERIFY(sinceCancel.isValid());
     QCOMPARE_LT(sinceCancel.elapsed(), 1000);
-    QCOMPARE(told(), QStringList{"Compression cancelled."});
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{"Compression cancelled."});
     QCOMPARE(entriesOf(in), QStringList{"a.txt"});
     QCOMPARE(window->findChild<FileWidget *>()->getFiles().size(), 2);
     QVERIFY(QFile::exists(copy));
@@ -412,7 +363,7 @@ void TestCompression::windowKeepsWorkingWhileChecking()
     window->onCompressClicked();
 
     QVERIFY(checkSawTimer);
-    QCOMPARE(told().value(0).section('\n', 0, 0), successText);
+    QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
 }
 
 void TestCompression::killedProgramLeavesNothing_data()
@@ -448,7 +399,7 @@ void TestCompression::killedProgramLeavesNothing()
 
     // Gone, or a zombie waiting for whoever adopted it.
     const auto gone = [archiver] {
-        const QByteArray stat = contentOf(QStringLiteral("/proc/%1/stat").arg(archiver));
+        const QByteArray stat = TestSupport::readFile(QStringLiteral("/proc/%1/stat").arg(archiver));
         return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
     };
     QTRY_VERIFY(gone());
@@ -460,54 +411,17 @@ void TestCompression::killedProgramLeavesNothing()
 #endif
 }
 
-void TestCompression::unreadableInsideAListedFolder()
-{
-#ifndef Q_OS_UNIX
-    QSKIP("file modes are a POSIX matter");
-#else
-    // Root reads anything: the check then runs as the user nobody.
-    const bool asRoot = geteuid() == 0;
-    const QString base = QFileInfo(env->root()).absolutePath();
-    QFile::setPermissions(base, QFile::permissions(base) | QFileDevice::ExeOther | QFileDevice::ReadOther);
-    const QString folder = env->root() + "/Photos";
-    TestSupport::writeFile(folder + "/open.jpg", "o");
-    TestSupport::writeFile(folder + "/private.jpg", "p");
-    TestSupport::writeFile(folder + "/locked/inner.jpg", "i");
-    for (const QString &dir : {env->root(), folder})
-        QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ExeOther | QFileDevice::ReadOther);
-    QFile::setPermissions(folder + "/private.jpg", QFileDevice::WriteOwner);
-    QFile::setPermissions(folder + "/locked", QFileDevice::WriteOwner);
-
-    QStringList names;
-    if (!asRoot) {
-        names = ArchiveJob::unusableNames({folder, env->root() + "/gone.txt"});
-    } else {
-        QByteArray out;
-        if (!runProgram(QStringLiteral("setpriv"),
-                        {"--reuid=65534", "--regid=65534", "--clear-groups",
-                         QCoreApplication::applicationFilePath(), "--unusable", folder,
-                         env->root() + "/gone.txt"},
-                        &out))
-            QSKIP("cannot run this test as the user nobody");
-        names = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
-    }
-    names.sort();
-    QCOMPARE(names, (QStringList{"Photos/locked", "Photos/private.jpg", "gone.txt"}));
-    QFile::setPermissions(folder + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-#endif
-}
-
 void TestCompression::realArchiverWritesExactlyTheName()
 {
-    const QString program = sevenZip();
+    const QString program = TestSupport::sevenZip();
     if (program.isEmpty())
         QSKIP("7zz (Debian package 7zip) is not installed");
     window->setArchiverProgram(program);
     const QString out = env->root() + "/out";
     const QString precious = TestSupport::writeFile(env->root() + "/keep/precious.txt", "precious\n");
     // An archive of the extensionless name plus ".zip", which 7-Zip would add to.
-    QVERIFY(runProgram(program, {"a", "-tzip", out + "/backup.zip", precious}));
-    const QByteArray zipBefore = contentOf(out + "/backup.zip");
+    QVERIFY(TestSupport::runProgram(program, {"a", "-tzip", out + "/backup.zip", precious}));
+    const QByteArray zipBefore = TestSupport::readFile(out + "/backup.zip");
     const QString a = TestSupport::writeFile(env->root() + "/in/a.txt", "a\n");
     const QString b = TestSupport::writeFile(env->root() + "/in/b c ü.txt", "b\n");
     listFiles({a, b});
@@ -516,47 +430,12 @@ void TestCompression::realArchiverWritesExactlyTheName()
 
     window->onCompressClicked();
 
-    QCOMPARE(told().value(0).section('\n', 0, 0), successText);
-    QCOMPARE(contentOf(out + "/backup.zip"), zipBefore);
+    QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
+    QCOMPARE(TestSupport::readFile(out + "/backup.zip"), zipBefore);
     QCOMPARE(entriesOf(out), (QStringList{"backup", "backup.zip"}));
-    QVERIFY(runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", out + "/backup"}));
-    QCOMPARE(filesUnder(env->root() + "/extracted"),
+    QVERIFY(TestSupport::runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", out + "/backup"}));
+    QCOMPARE(TestSupport::filesUnder(env->root() + "/extracted"),
              (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}}));
-}
-
-void TestCompression::realArchiverTakesThousandsOfNames()
-{
-    const QString program = sevenZip();
-    if (program.isEmpty())
-        QSKIP("7zz (Debian package 7zip) is not installed");
-    const QString in = env->root() + "/in";
-    const QStringList patterns{"-dash %1.txt", "@at %1.txt", "späce ü %1.txt", "名前 %1.txt"};
-    QMap<QString, QByteArray> listed;
-    for (int i = 0; i < 3000; ++i)
-        listed.insert(patterns.at(i % patterns.size()).arg(i), QByteArray::number(i));
-#ifdef Q_OS_UNIX
-    // Taken literally, not as a pattern that would match "xy.txt" too.
-    listed.insert("x*.txt", "star");
-    TestSupport::writeFile(in + "/xy.txt", "pattern");
-#endif
-    // A same-named file in a subfolder stays out.
-    TestSupport::writeFile(in + "/sub/-dash 0.txt", "deeper");
-    QStringList paths;
-    for (auto it = listed.cbegin(); it != listed.cend(); ++it)
-        paths << TestSupport::writeFile(in + "/" + it.key(), it.value());
-    const QString archive = env->root() + "/out.7z";
-    QVERIFY(ArchiveJob::needsListFile(archive, paths));
-
-    ArchiveJob job;
-    QSignalSpy finished(&job, &ArchiveJob::finished);
-    job.start(program, archive, paths);
-    QVERIFY(finished.wait(120000));
-    QCOMPARE(finished.at(0).at(0).value<ArchiveJob::Outcome>(), ArchiveJob::Outcome::Succeeded);
-    // The list file went with the run.
-    QCOMPARE(entriesOf(env->tempPath()), QStringList());
-
-    QVERIFY(runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", archive}));
-    QCOMPARE(filesUnder(env->root() + "/extracted"), listed);
 }
 
 int main(int argc, char **argv)
@@ -566,11 +445,6 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.value(1) == QStringLiteral("--compress-until-killed"))
         return compressUntilKilled(args.value(2));
-    if (args.value(1) == QStringLiteral("--unusable")) {
-        for (const QString &name : ArchiveJob::unusableNames(args.mid(2)))
-            std::printf("%s\n", name.toUtf8().constData());
-        return 0;
-    }
     TestCompression test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

@@ -4,6 +4,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QMap>
+#include <QProcess>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -277,6 +280,44 @@ QString FakeArchiver::program()
 #else
     return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver");
 #endif
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> filesUnder(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+bool runProgram(const QString &program, const QStringList &args, QByteArray *out)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (out)
+        *out = process.readAllStandardOutput();
+    return ok;
+}
+
+QString sevenZip()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
 }
 
 } // namespace TestSupport

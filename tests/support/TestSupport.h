@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -135,5 +136,18 @@ public:
 private:
     QList<QByteArray> names;
 };
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+// The content of a file, empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Every file under root: its path relative to root, and its content.
+QMap<QString, QByteArray> filesUnder(const QString &root);
+// Runs a program to its end; true when it exited with 0. Its output goes to *out.
+bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr);
+// Debian's 7-Zip, or an empty string when it is not installed.
+QString sevenZip();
 
 } // namespace TestSupport
