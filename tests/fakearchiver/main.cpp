@@ -5,6 +5,7 @@
 //                                               and \\ are understood)
 //   FAKE_ARCHIVER_EXIT       the exit code (0 unless given)
 //   FAKE_ARCHIVER_WRITE      "1": write a small archive at the archive name
+//   FAKE_ARCHIVER_REMOVE     a file to delete first, as if it went mid-run
 //   FAKE_ARCHIVER_WAIT_MS    then wait this long; "forever" waits for ever
 //   FAKE_ARCHIVER_WAIT_FOR   then wait until this file exists
 //   FAKE_ARCHIVER_IGNORE_TERM  "1": ignore a polite request to stop (SIGTERM)
@@ -67,6 +68,7 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     if (order("FAKE_ARCHIVER_IGNORE_TERM") == "1")
         std::signal(SIGTERM, SIG_IGN);
+    QFile::remove(QString::fromLocal8Bit(order("FAKE_ARCHIVER_REMOVE")));
     if (order("FAKE_ARCHIVER_WRITE") == "1") {
         QFile archive(archiveName(args));
         if (archive.open(QIODevice::WriteOnly))
