@@ -45,6 +45,15 @@ std::function<QStringList(const QStringList &)> &checkForTests()
     return check;
 }
 
+// A long list would not fit the box: the first few names, then how many more.
+QString unusableMessage(const QStringList &names)
+{
+    QString text = QString::fromLatin1(unusableText) + names.mid(0, namesShown).join(QStringLiteral(", "));
+    if (names.size() > namesShown)
+        text += QStringLiteral(", and %1 more").arg(names.size() - namesShown);
+    return text;
+}
+
 bool existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
@@ -112,44 +121,36 @@ void CompressionRun::setCheckForTests(std::function<QStringList(const QStringLis
     checkForTests() = std::move(check);
 }
 
-QString CompressionRun::namesMessage(const QString &lead, const QStringList &names)
-{
-    QString text = lead + names.mid(0, namesShown).join(QStringLiteral(", "));
-    if (names.size() > namesShown)
-        text += QStringLiteral(", and %1 more").arg(names.size() - namesShown);
-    return text;
-}
-
 CompressionRun::Ending CompressionRun::exec(const QString &destination, const QStringList &paths)
 {
-    if (existsOrIsLink(destination)) {
-        MessageBox::tell(QString::fromLatin1(existsText));
-        return Ending::BeforeArchiver;
-    }
+    if (existsOrIsLink(destination))
+        return stopBeforeArchiver(QString::fromLatin1(existsText));
 
     dialog.show();
     const QStringList unusable = findUnusable(paths);
-    dialog.hide();
     // Cancelled while checking: nothing was started, nothing to tell.
-    if (ending || cancelButton->isHidden())
-        return Ending::BeforeArchiver;
-    if (!unusable.isEmpty()) {
-        MessageBox::tell(namesMessage(QString::fromLatin1(unusableText), unusable));
-        return Ending::BeforeArchiver;
-    }
+    if (ending || cancelRequested)
+        return stopBeforeArchiver(QString());
+    if (!unusable.isEmpty())
+        return stopBeforeArchiver(unusableMessage(unusable));
     // Found here, in any language: the archiver's own words for it are the
     // system's, and would blame a listed file's access error on the
     // destination as well.
     const QString archive = reserveTemporaryName(destination);
-    if (archive.isEmpty()) {
-        MessageBox::tell(QString::fromLatin1(deniedText));
-        return Ending::BeforeArchiver;
-    }
+    if (archive.isEmpty())
+        return stopBeforeArchiver(QString::fromLatin1(deniedText));
 
-    dialog.show();
     const ArchiveJob::Outcome outcome = runArchiver(archive, paths);
     dialog.hide();
     return conclude(outcome, archive, destination, paths);
+}
+
+CompressionRun::Ending CompressionRun::stopBeforeArchiver(const QString &message)
+{
+    dialog.hide();
+    if (!message.isEmpty())
+        MessageBox::tell(message);
+    return Ending::BeforeArchiver;
 }
 
 QStringList CompressionRun::findUnusable(const QStringList &paths)
@@ -208,8 +209,9 @@ ArchiveJob::Outcome CompressionRun::runArchiver(const QString &archive, const QS
 
 void CompressionRun::requestCancel()
 {
-    if (cancelButton->isHidden())
+    if (cancelRequested)
         return;
+    cancelRequested = true;
     label->setText(QStringLiteral("Cancelling..."));
     cancelButton->hide();
     job.cancel();
@@ -253,7 +255,7 @@ void CompressionRun::tellFailure(const QStringList &paths)
     if (ending)
         return;
     if (!unusable.isEmpty())
-        MessageBox::tell(namesMessage(QString::fromLatin1(unusableText), unusable));
+        MessageBox::tell(unusableMessage(unusable));
     else
         MessageBox::tell(QString::fromLatin1(failedText));
 }

@@ -29,8 +29,6 @@ public:
 
     Ending exec(const QString &destination, const QStringList &paths);
 
-    // "<what went wrong>: a, b, c, d, e, and 3 more".
-    static QString namesMessage(const QString &lead, const QStringList &names);
     // Test seam: the check for unusable files runs this instead.
     static void setCheckForTests(std::function<QStringList(const QStringList &)> check);
 
@@ -39,6 +37,7 @@ protected:
 
 private:
     void buildDialog();
+    Ending stopBeforeArchiver(const QString &message);
     QStringList findUnusable(const QStringList &paths);
     static QString reserveTemporaryName(const QString &destination);
     ArchiveJob::Outcome runArchiver(const QString &archive, const QStringList &paths);
@@ -54,5 +53,7 @@ private:
     QProgressBar *bar = nullptr;
     QPushButton *cancelButton = nullptr;
     ArchiveJob job;
+    bool cancelRequested = false;
+    // The program is ending: the run tidies up and tells nothing.
     bool ending = false;
 };
