@@ -141,7 +141,6 @@ CompressionRun::Ending CompressionRun::exec(const QString &destination, const QS
         return stopBeforeArchiver(QString::fromLatin1(deniedText));
 
     const ArchiveJob::Outcome outcome = runArchiver(archive, paths);
-    dialog.hide();
     return conclude(outcome, archive, destination, paths);
 }
 
@@ -225,6 +224,8 @@ void CompressionRun::onTerminationRequested()
 CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, const QString &archive,
                                                 const QString &destination, const QStringList &paths)
 {
+    if (outcome != ArchiveJob::Outcome::Failed)
+        dialog.hide();
     if (ending)
         return Ending::Failed;
     if (outcome == ArchiveJob::Outcome::Cancelled) {
@@ -252,6 +253,7 @@ void CompressionRun::tellFailure(const QStringList &paths)
     // A listed file that turned unreadable during the run is what failed
     // it; the archiver's words for that are the system's, in any language.
     const QStringList unusable = findUnusable(paths);
+    dialog.hide();
     if (ending)
         return;
     if (!unusable.isEmpty())
