@@ -44,7 +44,7 @@ QStringList entriesOf(const QString &folder)
 }
 
 // The archiver's process id, once the stand-in has recorded all it records.
-qint64 recordedPid(const QString &record)
+[[maybe_unused]] qint64 recordedPid(const QString &record)
 {
     const QByteArray content = TestSupport::readFile(record);
     if (!content.endsWith('\n'))
@@ -201,7 +201,9 @@ void TestCompression::stopsBeforeTheArchiver_data()
     QTest::newRow("destination exists") << "exists" << existsText;
     QTest::newRow("seven files gone") << "gone"
         << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
+#ifdef Q_OS_UNIX
     QTest::newRow("destination folder closed") << "closed" << deniedText;
+#endif
 }
 
 void TestCompression::stopsBeforeTheArchiver()
@@ -219,13 +221,12 @@ void TestCompression::stopsBeforeTheArchiver()
         QFile::remove(path);
     if (situation == "exists")
         TestSupport::writeFile(destination(), "old");
-    if (situation == "closed") {
 #ifdef Q_OS_UNIX
-        if (geteuid() == 0)
-            QSKIP("root can write into any folder");
+    if (situation == "closed" && geteuid() == 0)
+        QSKIP("root can write into any folder");
 #endif
+    if (situation == "closed")
         QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    }
     const QStringList before = entriesOf(in);
     const int adBefore = AdvWidget::nextAdvIndex();
     MessageBox::setNextAnswer(QMessageBox::Ok);
