@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QQueue>
 
+#include <memory>
+
 namespace {
 
 const QSize boxSize(400, 200);
@@ -75,8 +77,12 @@ void MessageBox::tell(const QString &text)
 
 bool MessageBox::offerOpen(const QString &text, const QString &informativeText)
 {
-    MessageBox local;
-    MessageBox *box = sharedBox() ? sharedBox().data() : &local;
+    std::unique_ptr<MessageBox> own;
+    MessageBox *box = sharedBox();
+    if (!box) {
+        own = std::make_unique<MessageBox>();
+        box = own.get();
+    }
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
     box->button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
     box->setText(text);
