@@ -16,6 +16,10 @@
 #include <QScopedValueRollback>
 #include <QStandardPaths>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 namespace TestSupport {
 
 namespace {
@@ -318,6 +322,24 @@ bool runProgram(const QString &program, const QStringList &args, QByteArray *out
 QString sevenZip()
 {
     return QStandardPaths::findExecutable(QStringLiteral("7zz"));
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+bool processEnded(qint64 pid)
+{
+#ifdef Q_OS_WIN
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    const bool ended = !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    if (process)
+        CloseHandle(process);
+    return ended;
+#else
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+#endif
 }
 
 } // namespace TestSupport

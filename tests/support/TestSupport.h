@@ -151,3 +151,11 @@ bool runProgram(const QString &program, const QStringList &args, QByteArray *out
 QString sevenZip();
 
 } // namespace TestSupport
+
+namespace TestSupport {
+
+// True when no process of this id runs any more (a zombie that nobody has
+// waited for yet counts as ended).
+bool processEnded(qint64 pid);
+
+} // namespace TestSupport
