@@ -1,16 +1,24 @@
 #include "app/ArchiveJob.h"
 
+#include "app/ChildProcessGuard.h"
+
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 
 namespace {
 
 const char *const successMarker = "Everything is Ok";
-const char *const deniedMarkers[] = {"Access is denied.", "Permission denied"};
 
-// How long a stopped archiver may take to tidy up before it is killed.
-constexpr int killGraceMs = 3000;
+// Well under what Windows takes (32,767 characters, quotes included) and
+// what Linux takes for all arguments: longer lists go in a list file.
+constexpr qsizetype commandLineBudget = 16000;
+
+// How long a killed archiver may take to be gone when the program ends.
+constexpr int stopWaitMs = 5000;
 
 bool isSegmentEnd(char c)
 {
@@ -18,13 +26,16 @@ bool isSegmentEnd(char c)
     return c == '\b' || c == '\r' || c == '\n';
 }
 
-// The marker counts only on a line of its own: a file name that contains the
-// words (echoed in progress or warnings) must not pass for a success.
+// The marker counts only as the whole of what its line finally shows: a file
+// name holding the words must not pass for a success, and the archiver may
+// print the marker over an erased progress line.
 bool hasSuccessLine(const QByteArray &output)
 {
     const QList<QByteArray> lines = output.split('\n');
     for (const QByteArray &line : lines) {
-        if (line.trimmed() == successMarker)
+        const QByteArray trimmed = line.trimmed();
+        const qsizetype redrawn = qMax(trimmed.lastIndexOf('\b'), trimmed.lastIndexOf('\r'));
+        if (trimmed.mid(redrawn + 1).trimmed() == successMarker)
             return true;
     }
     return false;
@@ -36,83 +47,129 @@ bool existsOrIsLink(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+void addUnusableInside(const QString &folder, QStringList &names)
+{
+    // As the size walk weighs a folder: links are not followed.
+    const QDir base = QFileInfo(folder).dir();
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoSymLinks
+                                | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (!it.fileInfo().isReadable())
+            names << base.relativeFilePath(it.filePath());
+    }
+}
+
 } // namespace
 
 ArchiveJob::ArchiveJob(QObject *parent)
     : QObject(parent)
 {
-    killTimer.setSingleShot(true);
-    killTimer.setInterval(killGraceMs);
-    connect(&killTimer, &QTimer::timeout, this, [this] {
-        if (process)
-            process->kill();
-    });
 }
 
-QStringList ArchiveJob::arguments(const QString &destination, const QStringList &paths)
+ArchiveJob::~ArchiveJob()
+{
+    stopNow();
+}
+
+QStringList ArchiveJob::arguments(const QString &archive, const QStringList &paths,
+                                  const QString &listFile)
 {
     // -spd: names are taken literally (no wildcards), and without -r no
     // same-named file from a subfolder slips in. -sse: an input that cannot
     // be opened fails the run instead of leaving an archive without it.
-    // -bsp1: the percentage on standard output.
+    // -sae: the archive gets exactly the name given, no ".zip" added (which
+    // would add to another archive of that name). -bsp1: the percentage on
+    // standard output.
     QStringList args{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-spd"),
-                     QStringLiteral("-sse"), QStringLiteral("-bsp1"), destination};
-    args += paths;
-    return args;
+                     QStringLiteral("-sse"), QStringLiteral("-sae"), QStringLiteral("-bsp1")};
+    if (!listFile.isEmpty())
+        return args << QStringLiteral("-scsUTF-8") << archive << QLatin1Char('@') + listFile;
+    return args << archive << paths;
 }
 
-QStringList ArchiveJob::unusablePaths(const QStringList &paths)
+bool ArchiveJob::needsListFile(const QString &archive, const QStringList &paths)
 {
-    QStringList unusable;
+    qsizetype length = archive.size() + 64;
+    for (const QString &path : paths) {
+        // A list file holds one name a line: a name with a line break in it
+        // can only go on the command line.
+        if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
+            return false;
+        length += path.size() + 3;
+    }
+    return length > commandLineBudget;
+}
+
+QStringList ArchiveJob::unusableNames(const QStringList &paths)
+{
+    QStringList names;
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (!info.exists() || !info.isReadable())
-            unusable << path;
+            names << info.fileName();
+        else if (info.isDir())
+            addUnusableInside(path, names);
     }
-    return unusable;
+    return names;
 }
 
-ArchiveJob::Outcome ArchiveJob::judge(const QByteArray &standardOutput, const QByteArray &standardError,
-                                      int exitCode, bool archiveExists)
+ArchiveJob::Outcome ArchiveJob::judge(const QByteArray &standardOutput, int exitCode,
+                                      bool archiveExists)
 {
-    if (hasSuccessLine(standardOutput))
+    // A warning exit leaves an archive that lacks some of the files, and a
+    // marker without an archive on disk is no archive at all.
+    if ((exitCode == 0 || hasSuccessLine(standardOutput)) && archiveExists)
         return Outcome::Succeeded;
-    // Without the marker, an archive is trusted only from a clean exit: a
-    // warning exit leaves an archive that lacks some of the files.
-    if (exitCode == 0 && archiveExists)
-        return Outcome::Succeeded;
-    // Windows words it one way, POSIX systems the other; on Linux the
-    // archiver prints it on standard error.
-    const QByteArray all = standardOutput + '\n' + standardError;
-    for (const char *marker : deniedMarkers) {
-        if (all.contains(marker))
-            return Outcome::AccessDenied;
-    }
     return Outcome::Failed;
 }
 
-void ArchiveJob::start(const QString &program, const QString &destinationPath, const QStringList &paths)
+void ArchiveJob::start(const QString &program, const QString &archivePath, const QStringList &paths)
 {
     if (running)
         return;
-    destination = destinationPath;
-    destinationExisted = existsOrIsLink(destination);
+    archive = archivePath;
+    archiveExisted = existsOrIsLink(archive);
     running = true;
     cancelRequested = false;
     currentPercent = 0;
     standardOutput.clear();
-    standardError.clear();
     pendingSegment.clear();
+
+    QStringList args;
+    if (!needsListFile(archive, paths))
+        args = arguments(archive, paths);
+    else if (writeListFile(paths))
+        args = arguments(archive, paths, listFile->fileName());
 
     process = new QProcess(this);
     // Whatever the archiver might ask for would never be answered: it reads
-    // end-of-file instead of waiting for ever.
+    // end-of-file instead of waiting for ever. Its error output is not read.
     process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    ChildProcessGuard::prepare(process);
+    connect(process, &QProcess::started, this, [this] { ChildProcessGuard::adopt(process); });
     connect(process, &QProcess::readyReadStandardOutput, this, &ArchiveJob::readStandardOutput);
-    connect(process, &QProcess::readyReadStandardError, this, &ArchiveJob::readStandardError);
     connect(process, &QProcess::finished, this, &ArchiveJob::onProcessFinished);
     connect(process, &QProcess::errorOccurred, this, &ArchiveJob::onProcessError);
-    process->start(program, arguments(destination, paths), QIODevice::ReadOnly);
+    if (args.isEmpty()) {
+        finish(Outcome::Failed);
+        return;
+    }
+    process->start(program, args, QIODevice::ReadOnly);
+}
+
+bool ArchiveJob::writeListFile(const QStringList &paths)
+{
+    listFile = std::make_unique<QTemporaryFile>(QDir::tempPath()
+                                                + QStringLiteral("/brimlet-list-XXXXXX.txt"));
+    if (!listFile->open())
+        return false;
+    for (const QString &path : paths)
+        listFile->write(QDir::toNativeSeparators(path).toUtf8() + '\n');
+    listFile->close();
+    return listFile->error() == QFileDevice::NoError;
 }
 
 bool ArchiveJob::isRunning() const
@@ -130,8 +187,16 @@ void ArchiveJob::cancel()
     if (!running || cancelRequested)
         return;
     cancelRequested = true;
-    process->terminate();
-    killTimer.start();
+    process->kill();
+}
+
+void ArchiveJob::stopNow()
+{
+    if (!running)
+        return;
+    cancel();
+    if (running && !process->waitForFinished(stopWaitMs))
+        finish(Outcome::Cancelled);
 }
 
 void ArchiveJob::consumeOutput(const QByteArray &chunk)
@@ -174,23 +239,17 @@ void ArchiveJob::readStandardOutput()
     consumeOutput(process->readAllStandardOutput());
 }
 
-void ArchiveJob::readStandardError()
-{
-    standardError += process->readAllStandardError();
-}
-
 void ArchiveJob::onProcessFinished(int exitCode, QProcess::ExitStatus status)
 {
     if (!running)
         return;
     readStandardOutput();
-    readStandardError();
     if (cancelRequested)
         finish(Outcome::Cancelled);
     else if (status == QProcess::CrashExit)
         finish(Outcome::Failed);
     else
-        finish(judge(standardOutput, standardError, exitCode, existsOrIsLink(destination)));
+        finish(judge(standardOutput, exitCode, existsOrIsLink(archive)));
 }
 
 void ArchiveJob::onProcessError(QProcess::ProcessError error)
@@ -202,11 +261,12 @@ void ArchiveJob::onProcessError(QProcess::ProcessError error)
 
 void ArchiveJob::finish(Outcome outcome)
 {
-    killTimer.stop();
-    // Nothing was at the destination before this run, so whatever is there
-    // now is this run's own partial or incomplete archive.
-    if (outcome != Outcome::Succeeded && !destinationExisted && existsOrIsLink(destination))
-        QFile::remove(destination);
+    // Nothing was at the archive's name before this run, so whatever is
+    // there now is this run's own partial or incomplete archive.
+    if (outcome != Outcome::Succeeded && !archiveExisted && existsOrIsLink(archive))
+        QFile::remove(archive);
+    listFile.reset();
+    process->disconnect(this);
     process->deleteLater();
     process = nullptr;
     running = false;

@@ -5,7 +5,10 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
+
+#include <memory>
+
+class QTemporaryFile;
 
 // Runs the archiver for one archive without blocking: starts it, reads its
 // output as it comes (the percentage it prints), stops it on request and
@@ -16,20 +19,27 @@ class ArchiveJob : public QObject
     Q_OBJECT
 
 public:
-    enum class Outcome { Succeeded, AccessDenied, Failed, Cancelled };
+    enum class Outcome { Succeeded, Failed, Cancelled };
     Q_ENUM(Outcome)
 
     explicit ArchiveJob(QObject *parent = nullptr);
+    ~ArchiveJob() override;
 
-    // The archiver's command line for packing exactly these paths.
-    static QStringList arguments(const QString &destination, const QStringList &paths);
-    // The paths that have gone or cannot be read: packing them would only warn.
-    static QStringList unusablePaths(const QStringList &paths);
+    // The archiver's command line for packing exactly these paths; with a
+    // list file the paths are read from it instead.
+    static QStringList arguments(const QString &archive, const QStringList &paths,
+                                 const QString &listFile = QString());
+    // Whether the paths go on the command line or, when they would make it
+    // too long for the system, into a list file.
+    static bool needsListFile(const QString &archive, const QStringList &paths);
+    // What has gone or cannot be read, a listed folder's content included,
+    // named as the user knows it: a listed file by its name, anything inside
+    // a listed folder from that folder's name on. Packing it would fail.
+    static QStringList unusableNames(const QStringList &paths);
     // The verdict on an archiver that exited normally.
-    static Outcome judge(const QByteArray &standardOutput, const QByteArray &standardError,
-                         int exitCode, bool archiveExists);
+    static Outcome judge(const QByteArray &standardOutput, int exitCode, bool archiveExists);
 
-    void start(const QString &program, const QString &destination, const QStringList &paths);
+    void start(const QString &program, const QString &archive, const QStringList &paths);
     bool isRunning() const;
     int percent() const;
 
@@ -37,28 +47,31 @@ public:
     void consumeOutput(const QByteArray &chunk);
 
 public slots:
+    // Kills the archiver at once: a cancelled archive is discarded anyway,
+    // and a console program on Windows ignores a polite request to stop.
     void cancel();
+    // Kills the archiver and waits for it: for when the program is ending.
+    void stopNow();
 
 signals:
     void progressChanged(int percent);
     void finished(ArchiveJob::Outcome outcome);
 
 private:
+    bool writeListFile(const QStringList &paths);
     void readStandardOutput();
-    void readStandardError();
     void onProcessFinished(int exitCode, QProcess::ExitStatus status);
     void onProcessError(QProcess::ProcessError error);
     static int percentIn(const QByteArray &segment, int otherwise);
     void finish(Outcome outcome);
 
     QProcess *process = nullptr;
-    QTimer killTimer;
-    QString destination;
-    bool destinationExisted = false;
+    std::unique_ptr<QTemporaryFile> listFile;
+    QString archive;
+    bool archiveExisted = false;
     bool running = false;
     bool cancelRequested = false;
     int currentPercent = 0;
     QByteArray standardOutput;
-    QByteArray standardError;
     QByteArray pendingSegment;
 };

@@ -1,5 +1,6 @@
 #include "app/MainWidget.h"
 
+#include "app/CompressionRun.h"
 #include "app/MessageBox.h"
 #include "app/StyledBackground.h"
 
@@ -10,23 +11,18 @@
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QDir>
-#include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStandardPaths>
 #include <QStyleOption>
-#include <QUrl>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -160,8 +156,11 @@ void MainWidget::setArchiverProgram(const QString &program)
 
 void MainWidget::onSizeChanged(float size)
 {
-    if (fileWidget->getFiles().isEmpty())
+    if (fileWidget->getFiles().isEmpty()) {
         destinationWidget->hide();
+        // Later, for a rebuild of the list passes through an empty list too.
+        QTimer::singleShot(0, this, &MainWidget::forgetChosenDestinationIfListEmpty);
+    }
     sizeLabel->setText(sizeLineText(size));
 }
 
@@ -197,26 +196,42 @@ void MainWidget::onBrowseDestinationFolderClicked()
 {
     const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), QString(),
                                                       tr("7z files (*.7z)"));
-    if (!path.isEmpty())
-        destinationButton->setText(path);
+    if (path.isEmpty())
+        return;
+    destinationButton->setText(path);
+    destinationChosen = true;
+}
+
+void MainWidget::forgetChosenDestinationIfListEmpty()
+{
+    if (fileWidget->getFiles().isEmpty())
+        destinationChosen = false;
 }
 
 void MainWidget::onDestinationPathInit(QString filePath)
 {
     if (!fileWidget->getFiles().isEmpty())
         return;
-    const QString folderPath = QFileInfo(filePath).absolutePath();
     // A renamed copy's folder is ours, not a place the user chose.
-    if (folderPath != StagingFolder::path())
-        destinationButton->setText(folderPath + QLatin1Char('/') + QDir(folderPath).dirName()
-                                   + QStringLiteral(".7z"));
+    if (!destinationChosen && QFileInfo(filePath).absolutePath() != StagingFolder::path())
+        destinationButton->setText(defaultDestination(filePath));
     destinationWidget->show();
+}
+
+QString MainWidget::defaultDestination(const QString &filePath)
+{
+    const QFileInfo file(filePath);
+    const QDir folder = file.absoluteDir();
+    // A root has no name to give the archive: the file gives it instead.
+    if (folder.isRoot()) {
+        const QString name = file.baseName().isEmpty() ? file.fileName() : file.baseName();
+        return folder.absolutePath() + name + QStringLiteral(".7z");
+    }
+    return folder.absolutePath() + QLatin1Char('/') + folder.dirName() + QStringLiteral(".7z");
 }
 
 void MainWidget::onCompressClicked()
 {
-    // Escape hides the progress dialog at once, while a cancelled archiver
-    // may still be stopping: a press meanwhile must not start another run.
     if (compressing)
         return;
     if (fileWidget->getFiles().isEmpty()) {
@@ -225,31 +240,17 @@ void MainWidget::onCompressClicked()
     }
     makeCompressedFilesFolder();
 
-    const QString destination = destinationButton->text();
-    const QFileInfo destinationInfo(destination);
-    if (destinationInfo.exists() || destinationInfo.isSymLink()) {
-        MessageBox::tell(QStringLiteral("File with this name already exists"));
-        return;
-    }
-
-    const QStringList paths = fileWidget->getFiles();
-    // The archiver only warns about these and writes the archive without
-    // them, which would look like a success.
-    const QStringList unusable = ArchiveJob::unusablePaths(paths);
-    if (!unusable.isEmpty()) {
-        QStringList names;
-        for (const QString &path : unusable)
-            names << QFileInfo(path).fileName();
-        MessageBox::tell(QStringLiteral("Some of the listed files no longer exist or cannot be read: ")
-                    + names.join(QStringLiteral(", ")));
-        return;
-    }
-
     compressing = true;
-    const ArchiveJob::Outcome outcome = runArchiver(destination, paths);
+    CompressionRun run(archiver, this);
+    const CompressionRun::Ending ending = run.exec(destinationButton->text(), fileWidget->getFiles());
     compressing = false;
-    reportOutcome(outcome, destination);
-    messageBox->setInformativeText(QString());
+    if (ending == CompressionRun::Ending::BeforeArchiver)
+        return;
+    if (ending == CompressionRun::Ending::Succeeded) {
+        fileWidget->removeAllFiles();
+        // Only now: the archiver has finished reading the copies.
+        StagingFolder::remove();
+    }
     advWidget->startAdv(10);
 }
 
@@ -259,69 +260,6 @@ void MainWidget::makeCompressedFilesFolder()
                            + QStringLiteral("/compressed_files");
     if (!QFileInfo(folder).isDir())
         QDir().mkdir(folder);
-}
-
-ArchiveJob::Outcome MainWidget::runArchiver(const QString &destination, const QStringList &paths)
-{
-    ArchiveJob job;
-    QProgressDialog progress(QStringLiteral("Compressing..."), QStringLiteral("Cancel"), 0, 100, this);
-    progress.setWindowTitle(QStringLiteral("Brimlet"));
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
-    // Queued: a modal progress dialog runs the event loop inside setValue().
-    connect(&job, &ArchiveJob::progressChanged, &progress, &QProgressDialog::setValue,
-            Qt::QueuedConnection);
-    connect(&progress, &QProgressDialog::canceled, &job, &ArchiveJob::cancel);
-    // Escape rejects the dialog, which does not always come with canceled().
-    connect(&progress, &QDialog::rejected, &job, &ArchiveJob::cancel);
-
-    // The window keeps painting while the archiver works; the modal progress
-    // dialog keeps the user's input away from everything else meanwhile.
-    ArchiveJob::Outcome outcome = ArchiveJob::Outcome::Failed;
-    QEventLoop loop;
-    connect(&job, &ArchiveJob::finished, &loop, [&outcome, &loop](ArchiveJob::Outcome result) {
-        outcome = result;
-        loop.quit();
-    });
-    job.start(archiver, destination, paths);
-    if (job.isRunning()) {
-        progress.show();
-        loop.exec();
-    }
-    return outcome;
-}
-
-void MainWidget::reportOutcome(ArchiveJob::Outcome outcome, const QString &destination)
-{
-    if (outcome != ArchiveJob::Outcome::Succeeded) {
-        switch (outcome) {
-        case ArchiveJob::Outcome::AccessDenied:
-            MessageBox::tell(QStringLiteral(
-                "You are unable to save the file in the specified destination. To resolve this, "
-                "kindly run the app as an administrator or choose an alternative destination."));
-            break;
-        case ArchiveJob::Outcome::Cancelled:
-            MessageBox::tell(QStringLiteral("Compression cancelled."));
-            break;
-        default:
-            MessageBox::tell(QStringLiteral("Compression failed!"));
-            break;
-        }
-        return;
-    }
-
-    messageBox->setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
-    messageBox->button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
-    messageBox->setText(QStringLiteral("Compression finished successfully!"));
-    messageBox->setInformativeText(QStringLiteral("7z file is saved in ") + destination);
-    if (messageBox->exec() == QMessageBox::Yes)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(destination).absolutePath()));
-    fileWidget->removeAllFiles();
-    // Only now: the archiver has finished reading the copies.
-    StagingFolder::remove();
 }
 
 bool MainWidget::eventFilter(QObject *watched, QEvent *event)

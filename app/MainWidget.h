@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/ArchiveJob.h"
-
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -50,8 +48,8 @@ private:
     QWidget *createBottomBar();
     void connectParts();
     void makeCompressedFilesFolder();
-    ArchiveJob::Outcome runArchiver(const QString &destination, const QStringList &paths);
-    void reportOutcome(ArchiveJob::Outcome outcome, const QString &destination);
+    void forgetChosenDestinationIfListEmpty();
+    static QString defaultDestination(const QString &filePath);
 
     QLabel *sizeLabel;
     HeaderWidget *header;
@@ -66,4 +64,6 @@ private:
 
     QString archiver;
     bool compressing = false;
+    // The user picked the destination: it stays until the list is emptied.
+    bool destinationChosen = false;
 };

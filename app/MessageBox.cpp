@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QQueue>
 
+#include <memory>
+
 namespace {
 
 const QSize boxSize(400, 200);
@@ -71,6 +73,24 @@ void MessageBox::tell(const QString &text)
     box.setStandardButtons(QMessageBox::Ok);
     box.setText(text);
     box.exec();
+}
+
+bool MessageBox::offerOpen(const QString &text, const QString &informativeText)
+{
+    std::unique_ptr<MessageBox> own;
+    MessageBox *box = sharedBox();
+    if (!box) {
+        own = std::make_unique<MessageBox>();
+        box = own.get();
+    }
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
+    box->setText(text);
+    box->setInformativeText(informativeText);
+    const bool open = box->exec() == QMessageBox::Yes;
+    // The next message of the shared box is plain again.
+    box->setInformativeText(QString());
+    return open;
 }
 
 void MessageBox::setShared(MessageBox *box)

@@ -23,6 +23,9 @@ public:
 
     // Tells the user something, with OK as the only answer.
     static void tell(const QString &text);
+    // Tells the user something and offers "Open" beside OK; true when the
+    // user chose "Open".
+    static bool offerOpen(const QString &text, const QString &informativeText);
     // Where tell() speaks: the main window's box once there is one.
     static void setShared(MessageBox *box);
 

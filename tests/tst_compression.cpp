@@ -1,75 +1,86 @@
 #include "ads/AdvWidget.h"
-#include "app/ArchiveJob.h"
+#include "app/CompressionRun.h"
 #include "app/MainWidget.h"
+#include "app/MessageBox.h"
+#include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
-#include <QProcess>
-#include <QProgressDialog>
+#include <QLabel>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
+#include <atomic>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <unistd.h>
+#endif
+
+using TestSupport::FakeArchiver;
 using TestSupport::IsolatedEnvironment;
-using TestSupport::ModalAnswerer;
 
 namespace {
 
 const QString failedText = QStringLiteral("Compression failed!");
+const QString existsText = QStringLiteral("File with this name already exists");
+const QString successText = QStringLiteral("Compression finished successfully!");
 const QString deniedText = QStringLiteral(
     "You are unable to save the file in the specified destination. To resolve this, kindly run the "
     "app as an administrator or choose an alternative destination.");
+const QString unusableText = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
 
-QPushButton *destinationButton(MainWidget &window)
+QStringList entriesOf(const QString &folder)
 {
-    return window.findChild<QPushButton *>(QStringLiteral("Destination_path"));
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-bool destinationRowShown(MainWidget &window)
+// The archiver's process id, once the stand-in has recorded all it records.
+qint64 recordedPid(const QString &record)
 {
-    return !destinationButton(window)->parentWidget()->isHidden();
+    const QByteArray content = TestSupport::readFile(record);
+    if (!content.endsWith('\n'))
+        return 0;
+    return content.trimmed().split('\n').last().toLongLong();
 }
 
-QByteArray contentOf(const QString &path)
+// Acts once condition holds, from the event loop that the run under test keeps going.
+void once(QObject *context, std::function<bool()> condition, std::function<void()> action)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, condition, action] {
+        if (!condition())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action();
+    });
+    timer->start(10);
 }
 
-// Every file under root, relative path to content.
-QMap<QString, QByteArray> filesUnder(const QString &root)
+// In the child process: the program's road, until the parent kills it.
+int compressUntilKilled(const QString &file)
 {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), contentOf(path));
-    }
-    return files;
-}
-
-// Unpacks with the archiver itself; true when it says all went well.
-bool extract(const QString &program, const QString &archive, const QString &into)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, {"x", "-y", "-o" + into, archive});
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    MainWidget window;
+    window.setArchiverProgram(FakeArchiver::program());
+    window.onDestinationPathInit(file);
+    emit window.addFiles({file});
+    window.onCompressClicked();
+    return 0;
 }
 
 } // namespace
 
-// The compression run as the main window drives it, with small fake
-// archivers and with the real 7-Zip.
-using TestSupport::UrlCatcher;
-
+// The compression run as the main window drives it, with the stand-in
+// archiver and with the real 7-Zip.
 class TestCompression : public QObject
 {
     Q_OBJECT
@@ -80,42 +91,37 @@ private slots:
 
     void defaultDestination_data();
     void defaultDestination();
-    void browseForFilesSetsDestinationAndAddsFiles();
-    void cancelledDialogsChangeNothing();
-    void saveDialogSetsDestinationAsReturned();
+    void chosenDestinationSurvivesARemoval();
+    void stopsBeforeTheArchiver_data();
+    void stopsBeforeTheArchiver();
+    void outcomes_data();
+    void outcomes();
+    void destinationAppearingMidRunIsKept();
+    void cancelEndsAtOnceAndLeavesNothing_data();
+    void cancelEndsAtOnceAndLeavesNothing();
+    void windowKeepsWorkingWhileChecking();
+    void killedProgramLeavesNothing_data();
+    void killedProgramLeavesNothing();
+    void quittingMidRunLeavesNothing();
 
-    void emptyListOnlyAsks();
-    void existingDestinationStopsBeforeTheArchiver();
-    void vanishedFileStopsBeforeTheArchiver();
-    void failures_data();
-    void failures();
-    void successOffersTheFolderAndTidiesUp();
-    void failureAfterSuccessHasNoInformativeText();
-    void cancelKeepsListAndCopies_data();
-    void cancelKeepsListAndCopies();
-
-    void realArchiverPacksExactlyTheListedFiles();
-    void realArchiverThroughTheWindow();
+    void realArchiverWritesExactlyTheName();
 
 private:
-    QString fakeArchiver(const QByteArray &body);
-    QString sevenZip();
+    void listFiles(const QStringList &paths);
+    QString destination() const;
 
     std::unique_ptr<IsolatedEnvironment> env;
     std::unique_ptr<MainWidget> window;
-    std::unique_ptr<ModalAnswerer> answerer;
-    UrlCatcher urls;
-    QString ranMarker;
+    TestSupport::UrlCatcher urls;
+    QString record;
 };
 
 void TestCompression::init()
 {
     env = std::make_unique<IsolatedEnvironment>();
-    QVERIFY(env->isValid());
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     window = std::make_unique<MainWidget>();
-    answerer = std::make_unique<ModalAnswerer>();
-    ranMarker = env->root() + "/archiver-ran";
+    window->setArchiverProgram(FakeArchiver::program());
+    record = env->root() + "/archiver-ran.txt";
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
     urls.opened.clear();
 }
@@ -123,334 +129,322 @@ void TestCompression::init()
 void TestCompression::cleanup()
 {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QCOMPARE(answerer->pending(), 0);
-    answerer.reset();
+    CompressionRun::setCheckForTests({});
+    MessageBox::clearAnswers();
     window.reset();
     env.reset();
 }
 
-QString TestCompression::fakeArchiver(const QByteArray &body)
+void TestCompression::listFiles(const QStringList &paths)
 {
-    const QString program = TestSupport::writeScript(
-        env->root() + "/util/7z.exe", ": > '" + ranMarker.toUtf8() + "'\n" + body);
-    window->setArchiverProgram(program);
-    return program;
+    window->onDestinationPathInit(paths.first());
+    emit window->addFiles(paths);
 }
 
-QString TestCompression::sevenZip()
+QString TestCompression::destination() const
 {
-    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
+    return window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->text();
 }
 
 void TestCompression::defaultDestination_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("named after its folder") << "/data/Reports/q1.pdf" << "/data/Reports/Reports.7z";
-    QTest::newRow("spaces and letters") << "/home/me/Ünïcode Trip/a b.jpg" << "/home/me/Ünïcode Trip/Ünïcode Trip.7z";
+    QTest::newRow("named after its folder") << "<root>data/Reports/q1.pdf" << "<root>data/Reports/Reports.7z";
+    QTest::newRow("spaces and letters") << "<root>home/me/Ünïcode Trip/a b.jpg" << "<root>home/me/Ünïcode Trip/Ünïcode Trip.7z";
     QTest::newRow("staging copy keeps it") << "<staging>/renamed.txt" << "C:/Users/username/Documents/compressed_files";
+    // A root has no name: the file gives it.
+    QTest::newRow("file at the root") << "<root>a.txt" << "<root>a.7z";
 }
 
 void TestCompression::defaultDestination()
 {
     QFETCH(QString, file);
     QFETCH(QString, expected);
-    file.replace(QStringLiteral("<staging>"), StagingFolder::path());
-
-    QVERIFY(!destinationRowShown(*window));
+    for (QString *text : {&file, &expected}) {
+        text->replace(QStringLiteral("<staging>"), StagingFolder::path());
+        text->replace(QStringLiteral("<root>"), QDir::rootPath());
+    }
     window->onDestinationPathInit(file);
-    QCOMPARE(destinationButton(*window)->text(), expected);
-    QVERIFY(destinationRowShown(*window));
+    QCOMPARE(destination(), expected);
 }
 
-void TestCompression::browseForFilesSetsDestinationAndAddsFiles()
+void TestCompression::chosenDestinationSurvivesARemoval()
 {
-    const QString first = TestSupport::writeFile(env->root() + "/Reports/q1.pdf", "1");
-    QSignalSpy added(window.get(), &MainWidget::addFiles);
-    answerer->answerWith([first](QWidget *widget) {
-        TestSupport::chooseInFileDialog(widget, first);
-    }, [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
-
-    window->findChild<QPushButton *>(QStringLiteral("Browse_for_files"))->click();
-
-    QCOMPARE(answerer->seen().value(0).windowTitle, QStringLiteral("Select one or more files to open"));
-    QCOMPARE(added.count(), 1);
-    QCOMPARE(added.at(0).at(0).toStringList(), QStringList{first});
-    QCOMPARE(destinationButton(*window)->text(), env->root() + "/Reports/Reports.7z");
-    QVERIFY(destinationRowShown(*window));
-}
-
-void TestCompression::cancelledDialogsChangeNothing()
-{
-    const auto reject = [](QWidget *widget) { qobject_cast<QFileDialog *>(widget)->reject(); };
-    const auto isFileDialog = [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; };
-    answerer->answerWith(reject, isFileDialog);
-    answerer->answerWith(reject, isFileDialog);
-    QSignalSpy added(window.get(), &MainWidget::addFiles);
-    const QString before = destinationButton(*window)->text();
-
-    window->onBrowseForFilesClicked();
+    const QString a = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
+    const QString b = TestSupport::writeFile(env->root() + "/in/b.txt", "b");
+    listFiles({a, b});
+    const QString chosen = env->root() + "/elsewhere/mine.7z";
+    QDir().mkpath(env->root() + "/elsewhere");
+    TestSupport::ModalAnswerer answerer;
+    answerer.answerWith([chosen](QWidget *dialog) { TestSupport::chooseInFileDialog(dialog, chosen); },
+                        [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
     window->onBrowseDestinationFolderClicked();
+    QCOMPARE(destination(), chosen);
 
-    QCOMPARE(added.count(), 0);
-    QCOMPARE(destinationButton(*window)->text(), before);
-    QVERIFY(!destinationRowShown(*window));
+    auto *list = window->findChild<FileWidget *>();
+    list->removeFile(a);
+    QCOMPARE(destination(), chosen);
+
+    // An emptied list forgets the choice.
+    list->removeFile(b);
+    QCoreApplication::processEvents();
+    listFiles({a});
+    QCOMPARE(destination(), env->root() + "/in/in.7z");
 }
 
-void TestCompression::saveDialogSetsDestinationAsReturned()
+void TestCompression::stopsBeforeTheArchiver_data()
 {
-    const QString chosen = env->root() + "/out/archive.7z";
-    QDir().mkpath(env->root() + "/out");
-    QStringList filters;
-    answerer->answerWith([chosen, &filters](QWidget *widget) {
-        auto *dialog = qobject_cast<QFileDialog *>(widget);
-        filters = dialog->nameFilters();
-        TestSupport::chooseInFileDialog(dialog, chosen);
-    }, [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
-
-    destinationButton(*window)->click();
-
-    QCOMPARE(answerer->seen().value(0).windowTitle, QStringLiteral("Save File"));
-    QCOMPARE(filters, QStringList{QStringLiteral("7z files (*.7z)")});
-    QCOMPARE(destinationButton(*window)->text(), chosen);
-}
-
-void TestCompression::emptyListOnlyAsks()
-{
-    fakeArchiver("echo 'Everything is Ok'\n");
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/compressed_files";
-    const int adBefore = AdvWidget::nextAdvIndex();
-    answerer->answerMessageBox();
-
-    window->onCompressClicked();
-
-    QCOMPARE(answerer->seenTexts(), QStringList{"Please select at least one file to compress"});
-    QVERIFY(!QFile::exists(ranMarker));
-    QVERIFY(!QFileInfo(folder).exists());
-    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore);
-}
-
-// The tests from here on need the file list to hold what they add.
-
-void TestCompression::existingDestinationStopsBeforeTheArchiver()
-{
-    fakeArchiver("echo 'Everything is Ok'\n");
-    const QString file = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file});
-    TestSupport::writeFile(destinationButton(*window)->text(), "old");
-    answerer->answerMessageBox();
-
-    window->onCompressClicked();
-
-    QCOMPARE(answerer->seenTexts(), QStringList{"File with this name already exists"});
-    QVERIFY(!QFile::exists(ranMarker));
-    QVERIFY(QFileInfo(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/compressed_files").isDir());
-    QCOMPARE(contentOf(destinationButton(*window)->text()), QByteArray("old"));
-}
-
-void TestCompression::vanishedFileStopsBeforeTheArchiver()
-{
-    fakeArchiver("echo 'Everything is Ok'\n");
-    const QString kept = TestSupport::writeFile(env->root() + "/in/kept.txt", "k");
-    const QString gone = TestSupport::writeFile(env->root() + "/in/gone.txt", "g");
-    window->onDestinationPathInit(kept);
-    emit window->addFiles({kept, gone});
-    QFile::remove(gone);
-    answerer->answerMessageBox();
-
-    window->onCompressClicked();
-
-    QCOMPARE(answerer->seenTexts(),
-             QStringList{"Some of the listed files no longer exist or cannot be read: gone.txt"});
-    QVERIFY(!QFile::exists(ranMarker));
-}
-
-void TestCompression::failures_data()
-{
-    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("message");
-    QTest::newRow("cannot be started") << QByteArray() << failedText;
-    QTest::newRow("marker in other case") << QByteArray("echo 'everything is ok'\n") << failedText;
-    QTest::newRow("other output") << QByteArray("echo 'Something else'\nexit 2\n") << failedText;
-    QTest::newRow("incomplete archive") << QByteArray(": > \"$6\"\nexit 1\n") << failedText;
-    QTest::newRow("access is denied") << QByteArray("echo 'Access is denied.'\nexit 2\n") << deniedText;
-    QTest::newRow("permission denied") << QByteArray("echo 'errno=13 : Permission denied' >&2\nexit 2\n") << deniedText;
+    QTest::newRow("empty list") << "empty" << "Please select at least one file to compress";
+    QTest::newRow("destination exists") << "exists" << existsText;
+    QTest::newRow("seven files gone") << "gone"
+        << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
+#ifdef Q_OS_UNIX
+    QTest::newRow("destination folder closed") << "closed" << deniedText;
+#endif
 }
 
-void TestCompression::failures()
+void TestCompression::stopsBeforeTheArchiver()
 {
-    QFETCH(QByteArray, script);
+    QFETCH(QString, situation);
     QFETCH(QString, message);
-    const QString program = fakeArchiver(script);
-    if (script.isEmpty())
-        QFile::remove(program);
-    const QString file = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    const QString copy = TestSupport::writeFile(StagingFolder::path() + "/b.txt", "a");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file, copy});
+    FakeArchiver fake("write;record=" + record);
+    const QString in = env->root() + "/in";
+    QStringList paths{TestSupport::writeFile(in + "/kept.txt", "k")};
+    for (int i = 1; situation == "gone" && i <= 7; ++i)
+        paths << TestSupport::writeFile(in + QStringLiteral("/gone %1.txt").arg(i), "g");
+    if (situation != "empty")
+        listFiles(paths);
+    for (const QString &path : paths.mid(1))
+        QFile::remove(path);
+    if (situation == "exists")
+        TestSupport::writeFile(destination(), "old");
+#ifdef Q_OS_UNIX
+    if (situation == "closed" && geteuid() == 0)
+        QSKIP("root can write into any folder");
+#endif
+    if (situation == "closed")
+        QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QStringList before = entriesOf(in);
     const int adBefore = AdvWidget::nextAdvIndex();
-    answerer->answerMessageBox();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();
 
-    QCOMPARE(answerer->seenTexts(), QStringList{message});
-    QCOMPARE(answerer->seen().value(0).buttonTexts.size(), 1);
-    QCOMPARE(answerer->seen().value(0).informativeText, QString());
-    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + 1);
-    QVERIFY(!QFile::exists(destinationButton(*window)->text()));
-    QCOMPARE(contentOf(copy), QByteArray("a"));
-    QCOMPARE(window->findChildren<QProgressDialog *>().size(), 0);
+    QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{message});
+    QVERIFY(!QFile::exists(record));
+    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore);
+    QCOMPARE(entriesOf(in), before);
 }
 
-void TestCompression::successOffersTheFolderAndTidiesUp()
+void TestCompression::outcomes_data()
 {
-    fakeArchiver("echo 'Everything is Ok'\n");
-    const QString file = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    TestSupport::writeFile(StagingFolder::path() + "/b.txt", "a");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file});
-    const QString destination = destinationButton(*window)->text();
+    QTest::addColumn<QString>("orders");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("cannot be started") << "missing" << failedText;
+    QTest::newRow("marker, error exit, no archive") << "stdout=Everything is Ok\\n;exit=2" << failedText;
+    QTest::newRow("archive, warning exit") << "write;exit=1" << failedText;
+    // Blamed on the file, whatever words the system has for it.
+    QTest::newRow("listed file gone mid-run") << "remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
+    QTest::newRow("archive, clean exit") << "write" << successText;
+}
+
+void TestCompression::outcomes()
+{
+    QFETCH(QString, orders);
+    QFETCH(QString, message);
+    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()));
+    if (orders == "missing")
+        window->setArchiverProgram(env->root() + "/none");
+    const QString in = env->root() + "/in";
+    listFiles({TestSupport::writeFile(in + "/a.txt", "a"),
+               TestSupport::writeFile(StagingFolder::path() + "/b.txt", "b")});
+    const QString archive = destination();
     const int adBefore = AdvWidget::nextAdvIndex();
-    answerer->answerMessageBox(QMessageBox::Yes);
+    MessageBox::setNextAnswer(QMessageBox::Yes);
 
     window->onCompressClicked();
 
-    QCOMPARE(answerer->seenTexts(), QStringList{"Compression finished successfully!"});
-    const TestSupport::SeenBox box = answerer->seen().value(0);
-    QCOMPARE(box.informativeText, "7z file is saved in " + destination);
-    QVERIFY(box.buttonTexts.contains("Open"));
-    QCOMPARE(box.buttonTexts.size(), 2);
-    QCOMPARE(urls.opened, QList<QUrl>{QUrl::fromLocalFile(env->root() + "/in")});
+    const bool success = message == successText;
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + archive : message});
     QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + 1);
-    QVERIFY(!QFileInfo::exists(StagingFolder::path()));
-    QCOMPARE(contentOf(file), QByteArray("a"));
+    const QList<QUrl> opened = success ? QList<QUrl>{QUrl::fromLocalFile(in)} : QList<QUrl>();
+    QCOMPARE(urls.opened, opened);
+    // The destination holds a finished archive or nothing, and no temporary one is left.
+    const QStringList left = success ? QStringList{"a.txt", "in.7z"} : QStringList{"a.txt"};
+    QCOMPARE(entriesOf(in), left);
+    QCOMPARE(window->findChild<FileWidget *>()->getFiles().isEmpty(), success);
+    QCOMPARE(QFileInfo::exists(StagingFolder::path()), !success);
 }
 
-void TestCompression::failureAfterSuccessHasNoInformativeText()
+void TestCompression::destinationAppearingMidRunIsKept()
 {
-    fakeArchiver("echo 'Everything is Ok'\n");
-    const QString file = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file});
-    answerer->answerMessageBox(QMessageBox::Ok);
-    window->onCompressClicked();
-    QVERIFY(urls.opened.isEmpty());
+    const QString go = env->root() + "/go";
+    FakeArchiver fake("write;record=" + record + ";wait_for=" + go);
+    const QString in = env->root() + "/in";
+    listFiles({TestSupport::writeFile(in + "/a.txt", "a")});
+    const QString archive = destination();
+    once(this, [&] { return QFile::exists(record); }, [&] {
+        TestSupport::writeFile(archive, "the user's own");
+        TestSupport::writeFile(go, "");
+    });
+    MessageBox::setNextAnswer(QMessageBox::Ok);
 
-    fakeArchiver("exit 2\n");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file});
-    answerer->answerMessageBox();
     window->onCompressClicked();
 
-    QCOMPARE(answerer->seenTexts(), (QStringList{"Compression finished successfully!", failedText}));
-    QCOMPARE(answerer->seen().value(1).informativeText, QString());
-    QCOMPARE(answerer->seen().value(1).buttonTexts.size(), 1);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{existsText});
+    QCOMPARE(TestSupport::readFile(archive), QByteArray("the user's own"));
+    QCOMPARE(entriesOf(in), (QStringList{"a.txt", "in.7z"}));
 }
 
-void TestCompression::cancelKeepsListAndCopies_data()
+void TestCompression::cancelEndsAtOnceAndLeavesNothing_data()
 {
     QTest::addColumn<bool>("byEscape");
     QTest::newRow("cancel button") << false;
     QTest::newRow("escape key") << true;
 }
 
-void TestCompression::cancelKeepsListAndCopies()
+void TestCompression::cancelEndsAtOnceAndLeavesNothing()
 {
     QFETCH(bool, byEscape);
-    fakeArchiver(": > \"$6\"\nexec sleep 600\n");
-    const QString file = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    const QString copy = TestSupport::writeFile(StagingFolder::path() + "/b.txt", "b");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file, copy});
-    const QString destination = destinationButton(*window)->text();
-    const int adBefore = AdvWidget::nextAdvIndex();
-    answerer->answerWith([destination, byEscape](QWidget *widget) {
-        QTRY_VERIFY(QFile::exists(destination));
-        // As the user does it: the dialog's own cancel() would not tell anyone.
+    // As a console program on Windows: a polite request to stop goes unheard.
+    FakeArchiver fake("write;wait_ms=forever;ignore_term;record=" + record);
+    const QString in = env->root() + "/in";
+    listFiles({TestSupport::writeFile(in + "/a.txt", "a")});
+    QElapsedTimer sinceCancel;
+    once(this, [&] { return QFile::exists(record); }, [&] {
+        auto *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        auto *button = dialog->findChild<QPushButton *>();
+        sinceCancel.start();
         if (byEscape)
-            QTest::keyClick(widget, Qt::Key_Escape);
+            QTest::keyClick(dialog, Qt::Key_Escape);
         else
-            widget->findChild<QPushButton *>()->click();
-    }, [](QWidget *widget) { return qobject_cast<QProgressDialog *>(widget) != nullptr; });
-    answerer->answerMessageBox();
+            button->click();
+        // Until the archiver has ended, the dialog stays and says so.
+        QVERIFY(dialog->isVisible());
+        QVERIFY(button->isHidden());
+        QCOMPARE(dialog->findChild<QLabel *>()->text(), QStringLiteral("Cancelling..."));
+    });
+    MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();
 
-    QCOMPARE(answerer->seen().value(1).text, QStringLiteral("Compression cancelled."));
-    QVERIFY(!QFile::exists(destination));
-    QCOMPARE(contentOf(copy), QByteArray("b"));
-    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + 1);
+    QVERIFY(sinceCancel.isValid());
+    QCOMPARE_LT(sinceCancel.elapsed(), 1000);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{"Compression cancelled."});
+    QCOMPARE(entriesOf(in), QStringList{"a.txt"});
 }
 
-void TestCompression::realArchiverPacksExactlyTheListedFiles()
+void TestCompression::windowKeepsWorkingWhileChecking()
 {
-    const QString program = sevenZip();
-    if (program.isEmpty())
-        QSKIP("7zz (Debian package 7zip) is not installed");
+    FakeArchiver fake("write");
+    // The check returns only once the window's own timer has fired.
+    std::atomic_bool timerFired = false;
+    bool checkSawTimer = false;
+    CompressionRun::setCheckForTests([&](const QStringList &) {
+        for (int i = 0; i < 500 && !timerFired; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        checkSawTimer = timerFired;
+        return QStringList();
+    });
+    QTimer::singleShot(0, window.get(), [&] { timerFired = true; });
+    listFiles({TestSupport::writeFile(env->root() + "/in/a.txt", "a")});
+    MessageBox::setNextAnswer(QMessageBox::Ok);
 
+    window->onCompressClicked();
+
+    QVERIFY(checkSawTimer);
+    QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
+}
+
+void TestCompression::killedProgramLeavesNothing_data()
+{
+    QTest::addColumn<bool>("asked");
+    // Nothing can be tidied, but the archiver ends and the destination stays empty.
+    QTest::newRow("killed outright") << false;
+#ifdef Q_OS_UNIX
+    // As at logout: the run is stopped and its temporary archive removed.
+    QTest::newRow("SIGTERM") << true;
+#endif
+}
+
+void TestCompression::killedProgramLeavesNothing()
+{
+    QFETCH(bool, asked);
+    FakeArchiver fake("write;wait_ms=forever;record=" + record);
     const QString in = env->root() + "/in";
-    QMap<QString, QByteArray> listed{
-        {"a file with spaces.txt", "spaces\n"},
-        {"Ünïcödé ñame.txt", QByteArray(70000, 'u')},
-        {"x*.txt", "star\n"},
-        {"a.txt", "top\n"},
-    };
-    QStringList paths;
-    for (auto it = listed.cbegin(); it != listed.cend(); ++it)
-        paths << TestSupport::writeFile(in + "/" + it.key(), it.value());
-    // Look-alikes that must stay out: a same-named file in a subfolder and a
-    // name that the starred one would match as a pattern.
-    TestSupport::writeFile(in + "/sub/a.txt", "deeper\n");
-    TestSupport::writeFile(in + "/xy.txt", "pattern\n");
-    // A renamed file goes in as its staging copy.
-    const QString original = TestSupport::writeFile(in + "/original.txt", "renamed content\n");
-    QVERIFY(QDir().mkpath(StagingFolder::path()));
-    QVERIFY(QFile::copy(original, StagingFolder::path() + "/new name.txt"));
-    paths << StagingFolder::path() + "/new name.txt";
-    listed.insert("new name.txt", "renamed content\n");
-    paths.sort();
-    const QMap<QString, QByteArray> before = filesUnder(in);
+    const QString file = TestSupport::writeFile(in + "/a.txt", "a");
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {"--compress-until-killed", file});
+    QTRY_VERIFY_WITH_TIMEOUT(recordedPid(record) > 0, 20000);
 
-    const QString destination = env->root() + "/out/in.7z";
-    QDir().mkpath(env->root() + "/out");
-    ArchiveJob job;
-    QSignalSpy finished(&job, &ArchiveJob::finished);
-    job.start(program, destination, paths);
-    QVERIFY(finished.wait(60000));
-    QCOMPARE(finished.at(0).at(0).value<ArchiveJob::Outcome>(), ArchiveJob::Outcome::Succeeded);
+#ifdef Q_OS_UNIX
+    if (asked)
+        ::kill(pid_t(child.processId()), SIGTERM);
+#endif
+    if (!asked)
+        child.kill();
+    QVERIFY(child.waitForFinished());
 
-    QVERIFY(contentOf(destination).startsWith("PK\x03\x04"));
-    const QString extracted = env->root() + "/extracted";
-    QVERIFY(extract(program, destination, extracted));
-    QCOMPARE(filesUnder(extracted), listed);
-    QCOMPARE(filesUnder(in), before);
+    QTRY_VERIFY(TestSupport::processEnded(recordedPid(record)));
+    QVERIFY(!QFileInfo::exists(in + "/in.7z"));
+    if (asked) {
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(entriesOf(in), QStringList{"a.txt"});
+    }
 }
 
-void TestCompression::realArchiverThroughTheWindow()
+void TestCompression::quittingMidRunLeavesNothing()
 {
-    const QString program = sevenZip();
+    // As the title bar's close button does it, from the program's event loop.
+    FakeArchiver fake("write;wait_ms=forever;ignore_term;record=" + record);
+    const QString in = env->root() + "/in";
+    listFiles({TestSupport::writeFile(in + "/a.txt", "a")});
+    once(this, [&] { return QFile::exists(record); }, &QCoreApplication::quit);
+    QTimer::singleShot(0, window.get(), &MainWidget::onCompressClicked);
+    QCoreApplication::exec();
+    QCOMPARE(entriesOf(in), QStringList{"a.txt"});
+    QCOMPARE(MessageBox::answeredTexts(), QStringList());
+}
+
+void TestCompression::realArchiverWritesExactlyTheName()
+{
+    const QString program = TestSupport::sevenZip();
     if (program.isEmpty())
         QSKIP("7zz (Debian package 7zip) is not installed");
     window->setArchiverProgram(program);
-    const QString file = TestSupport::writeFile(env->root() + "/Trip ä/photo 1.txt", "photo\n");
-    const QString copy = TestSupport::writeFile(StagingFolder::path() + "/renamed.txt", "copy\n");
-    window->onDestinationPathInit(file);
-    emit window->addFiles({file, copy});
-    const QString destination = destinationButton(*window)->text();
-    QCOMPARE(destination, env->root() + "/Trip ä/Trip ä.7z");
-    answerer->answerMessageBox();
+    const QString out = env->root() + "/out";
+    const QString precious = TestSupport::writeFile(env->root() + "/keep/precious.txt", "precious\n");
+    // An archive of the extensionless name plus ".zip", which 7-Zip would add to.
+    QVERIFY(TestSupport::runProgram(program, {"a", "-tzip", out + "/backup.zip", precious}));
+    const QByteArray zipBefore = TestSupport::readFile(out + "/backup.zip");
+    listFiles({TestSupport::writeFile(env->root() + "/in/a.txt", "a\n"),
+               TestSupport::writeFile(env->root() + "/in/b c ü.txt", "b\n")});
+    window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->setText(out + "/backup");
+    MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();
 
-    QCOMPARE(answerer->seenTexts(), QStringList{"Compression finished successfully!"});
-    QVERIFY(contentOf(destination).startsWith("PK\x03\x04"));
-    const QString extracted = env->root() + "/extracted";
-    QVERIFY(extract(program, destination, extracted));
-    QCOMPARE(filesUnder(extracted), (QMap<QString, QByteArray>{{"photo 1.txt", "photo\n"}, {"renamed.txt", "copy\n"}}));
-    QCOMPARE(contentOf(file), QByteArray("photo\n"));
-    QVERIFY(!QFileInfo::exists(StagingFolder::path()));
+    QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
+    QCOMPARE(TestSupport::readFile(out + "/backup.zip"), zipBefore);
+    QCOMPARE(entriesOf(out), (QStringList{"backup", "backup.zip"}));
+    QVERIFY(TestSupport::runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", out + "/backup"}));
+    QCOMPARE(TestSupport::filesUnder(env->root() + "/extracted"),
+             (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}}));
 }
 
-QTEST_MAIN(TestCompression)
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (app.arguments().value(1) == QStringLiteral("--compress-until-killed"))
+        return compressUntilKilled(app.arguments().value(2));
+    TestCompression test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_compression.moc"

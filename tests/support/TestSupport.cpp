@@ -4,6 +4,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QMap>
+#include <QProcess>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +15,10 @@
 #include <QPointer>
 #include <QScopedValueRollback>
 #include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 namespace TestSupport {
 
@@ -247,6 +254,92 @@ void ModalAnswerer::poll()
     retries = 0;
     lastAction = answers.dequeue().action;
     lastAction(modal);
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+FakeArchiver::FakeArchiver(const QString &orders)
+{
+    const QStringList parts = orders.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const qsizetype equals = part.indexOf(QLatin1Char('='));
+        const QByteArray name = "FAKE_ARCHIVER_" + part.left(equals).toUpper().toLatin1();
+        qputenv(name, equals < 0 ? QByteArray("1") : part.mid(equals + 1).toUtf8());
+        names << name;
+    }
+}
+
+FakeArchiver::~FakeArchiver()
+{
+    for (const QByteArray &name : names)
+        qunsetenv(name);
+}
+
+QString FakeArchiver::program()
+{
+#ifdef Q_OS_WIN
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver.exe");
+#else
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver");
+#endif
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> filesUnder(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+bool runProgram(const QString &program, const QStringList &args, QByteArray *out)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (out)
+        *out = process.readAllStandardOutput();
+    return ok;
+}
+
+QString sevenZip()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+bool processEnded(qint64 pid)
+{
+#ifdef Q_OS_WIN
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    const bool ended = !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    if (process)
+        CloseHandle(process);
+    return ended;
+#else
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+#endif
 }
 
 } // namespace TestSupport

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -116,5 +117,45 @@ private:
     bool polling = false;
     QList<SeenBox> boxes;
 };
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+// The stand-in archiver built with the tests (tests/fakearchiver), with its
+// orders in force for as long as this lives: "write;exit=1;stdout=text\n"
+// sets FAKE_ARCHIVER_WRITE=1, FAKE_ARCHIVER_EXIT=1 and FAKE_ARCHIVER_STDOUT.
+class FakeArchiver
+{
+public:
+    explicit FakeArchiver(const QString &orders = QString());
+    ~FakeArchiver();
+
+    static QString program();
+
+private:
+    QList<QByteArray> names;
+};
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+// The content of a file, empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Every file under root: its path relative to root, and its content.
+QMap<QString, QByteArray> filesUnder(const QString &root);
+// Runs a program to its end; true when it exited with 0. Its output goes to *out.
+bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr);
+// Debian's 7-Zip, or an empty string when it is not installed.
+QString sevenZip();
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+// True when no process of this id runs any more (a zombie that nobody has
+// waited for yet counts as ended).
+bool processEnded(qint64 pid);
 
 } // namespace TestSupport

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/ArchiveJob.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// One press of Compress: checks before the archiver starts, the archiver's
+// run under a progress dialog, and the message that tells the outcome. The
+// archive is written under a temporary name beside the destination and takes
+// the destination's name only when the run succeeded, so that the destination
+// never holds a partial archive and nothing there is ever replaced.
+class CompressionRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Ending { BeforeArchiver, Succeeded, Failed };
+
+    CompressionRun(const QString &archiver, QWidget *window);
+
+    Ending exec(const QString &destination, const QStringList &paths);
+
+    // Test seam: the check for unusable files runs this instead.
+    static void setCheckForTests(std::function<QStringList(const QStringList &)> check);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildDialog();
+    Ending stopBeforeArchiver(const QString &message);
+    QStringList findUnusable(const QStringList &paths);
+    static QString reserveTemporaryName(const QString &destination);
+    ArchiveJob::Outcome runArchiver(const QString &archive, const QStringList &paths);
+    void requestCancel();
+    void onTerminationRequested();
+    Ending conclude(ArchiveJob::Outcome outcome, const QString &archive,
+                    const QString &destination, const QStringList &paths);
+    void tellFailure(const QStringList &paths);
+
+    QString archiver;
+    QDialog dialog;
+    QLabel *label = nullptr;
+    QProgressBar *bar = nullptr;
+    QPushButton *cancelButton = nullptr;
+    ArchiveJob job;
+    bool cancelRequested = false;
+    // The program is ending: the run tidies up and tells nothing.
+    bool ending = false;
+};
