@@ -126,6 +126,7 @@ void TestCompression::cleanup()
     QCOMPARE(answerer->pending(), 0);
     answerer.reset();
     window.reset();
+    StagingFolder::ofThisProgram().release();
     env.reset();
 }
 
@@ -307,7 +308,8 @@ void TestCompression::successOffersTheFolderAndTidiesUp()
 {
     fakeArchiver("echo 'Everything is Ok'\n");
     const QString file = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    TestSupport::writeFile(StagingFolder::path() + "/b.txt", "a");
+    // A copy the program made: the tidy-up removes only those.
+    StagingFolder::ofThisProgram().recordCopy(TestSupport::writeFile(StagingFolder::path() + "/b.txt", "a"));
     window->onDestinationPathInit(file);
     emit window->addFiles({file});
     const QString destination = destinationButton(*window)->text();
@@ -435,6 +437,7 @@ void TestCompression::realArchiverThroughTheWindow()
     window->setArchiverProgram(program);
     const QString file = TestSupport::writeFile(env->root() + "/Trip ä/photo 1.txt", "photo\n");
     const QString copy = TestSupport::writeFile(StagingFolder::path() + "/renamed.txt", "copy\n");
+    StagingFolder::ofThisProgram().recordCopy(copy);
     window->onDestinationPathInit(file);
     emit window->addFiles({file, copy});
     const QString destination = destinationButton(*window)->text();

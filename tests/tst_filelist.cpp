@@ -1,4 +1,6 @@
+#include "app/ArchiveJob.h"
 #include "app/MainWidget.h"
+#include "app/MessageBox.h"
 #include "filelist/FileWidget.h"
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"
@@ -7,9 +9,12 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGridLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
@@ -22,14 +27,14 @@
 #include <memory>
 
 using namespace TestSupport;
+using System = FileNames::System;
 
 namespace {
 
 const QString existsText = QStringLiteral("The file with the name you provided exists");
-const QString renameExistsText = QStringLiteral("The file with the name you provided exists, Please choose another name");
+const QString renameExistsText = existsText + QStringLiteral(", Please choose another name");
 const QString invalidText = QStringLiteral("The file name you provided is not valid, Please choose another name");
 const QString copyFailedText = QStringLiteral("The file could not be copied under the new name");
-const QString limitText = QStringLiteral("You can't add more than 500 MB of files");
 
 QList<SingleFileWidget *> listedRows(FileWidget &list)
 {
@@ -49,6 +54,12 @@ SingleFileWidget *rowNamed(FileWidget &list, const QString &name)
     return nullptr;
 }
 
+void rename(FileWidget &list, const QString &from, const QString &answer)
+{
+    FileWidget::setNextRenameAnswer(answer);
+    rowNamed(list, from)->findChild<QPushButton *>()->click();
+}
+
 QPoint cellOf(FileWidget &list, SingleFileWidget *row)
 {
     auto *grid = list.findChild<QGridLayout *>();
@@ -59,11 +70,16 @@ QPoint cellOf(FileWidget &list, SingleFileWidget *row)
 
 QString sizeTextOf(SingleFileWidget *row)
 {
+    return row->findChild<QLabel *>(QStringLiteral("fileSizeLabel"))->text();
+}
+
+QPixmap pictureOf(SingleFileWidget *row)
+{
     for (QLabel *label : row->findChildren<QLabel *>()) {
-        if (!label->text().isEmpty())
-            return label->text();
+        if (!label->pixmap().isNull())
+            return label->pixmap();
     }
-    return QString();
+    return QPixmap();
 }
 
 QByteArray contentOf(const QString &path)
@@ -72,15 +88,22 @@ QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void drop(QWidget *target, const QList<QUrl> &urls)
+QStringList entriesOf(const QString &folder)
 {
-    QMimeData data;
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent dropEvent(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &dropEvent);
+    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden, QDir::Name);
+}
+
+// The bytes 7-Zip reports for the files of an archive, or -1.
+qint64 archivedBytes(const QString &archive)
+{
+    QProcess lister;
+    lister.start(QStringLiteral("7zz"), {QStringLiteral("l"), archive});
+    if (!lister.waitForFinished(60000) || lister.exitCode() != 0)
+        return -1;
+    static const QRegularExpression summary(QStringLiteral("^\\S+ \\S+\\s+(\\d+)\\s+\\d+\\s+\\d+ files"),
+                                            QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = summary.match(QString::fromUtf8(lister.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 
 } // namespace
@@ -109,16 +132,17 @@ private slots:
     void removingLastAndEmptying();
     void rebuiltRowsAreReadAfresh();
     void renameMakesStagingCopy();
-    void renameDoesNothing_data();
-    void renameDoesNothing();
-    void renameRefused_data();
-    void renameRefused();
+    void renameAnswer_data();
+    void renameAnswer();
     void renameReplacesLeftover();
     void renameWithVanishedSource();
-    void stagingFolderIsPrivate();
+    void twoRunningCopiesKeepTheirCopies();
+    void tidyUpRemovesOnlyOurCopies();
     void stagingLinkIsNeverFollowed();
     void stagingFolderOfAnotherUser();
-    void dropsFilesFoldersAndLinks();
+    void folderWeighsWhatTheArchiveHolds_data();
+    void folderWeighsWhatTheArchiveHolds();
+    void dropIsAddedJustAfter();
     void dropsReachTheListEverywhere();
     void rowsScrollInsideFixedPanel();
     void mainWindowShowsSizeAndLimit();
@@ -132,10 +156,13 @@ void TestFileList::init()
 {
     environment = std::make_unique<IsolatedEnvironment>();
     QVERIFY(environment->isValid());
+    MessageBox::clearAnswers();
 }
 
 void TestFileList::cleanup()
 {
+    // Let go of the folder before its temporary folder goes.
+    StagingFolder::ofThisProgram().release();
     environment.reset();
 }
 
@@ -187,8 +214,6 @@ void TestFileList::sizeLimit()
     QCOMPARE(exceeded.size(), accepted ? 0 : 1);
     if (accepted)
         QCOMPARE(changed.first().first().toFloat(), 500.0f);
-    else
-        QCOMPARE(exceeded.first().first().toString(), limitText);
 }
 
 void TestFileList::limitIsJudgedPerFile()
@@ -225,33 +250,43 @@ void TestFileList::totalIsSummedInKeyOrder()
 void TestFileList::typePicture_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QString>("drawing");
     QTest::newRow("pdf") << "a.pdf" << ":/qrc/file-pdf.svg";
     QTest::newRow("upper-case PDF is not") << "Report.PDF" << "";
     QTest::newRow("jpeg") << "photo.jpeg" << ":/qrc/file-image.svg";
-    QTest::newRow("png") << "p.png" << ":/qrc/file-image.svg";
     QTest::newRow("docx") << "letter.docx" << ":/qrc/file-word.svg";
     QTest::newRow("txt") << "notes.txt" << "";
+    QTest::newRow("folder") << "folder/" << "";
 }
 
+// The whole program runs scaled (see main), as on a 200 % Windows screen:
+// every picture must come with the window's pixel ratio, at its own size.
 void TestFileList::typePicture()
 {
     QFETCH(QString, name);
-    QFETCH(QString, picture);
-    SingleFileWidget row(file(name));
-    QImage shown;
-    for (QLabel *label : row.findChildren<QLabel *>()) {
-        if (!label->pixmap().isNull())
-            shown = label->pixmap().toImage();
+    QFETCH(QString, drawing);
+    const bool isFolder = name.endsWith('/');
+    const QString path = isFolder ? environment->root() + '/' + name.chopped(1) : file(name);
+    if (isFolder)
+        QDir().mkpath(path);
+    FileWidget list;
+    list.show();
+    list.addFile(path);
+    SingleFileWidget *row = listedRows(list).value(0);
+    QVERIFY(row);
+    const QPixmap shown = pictureOf(row);
+    QCOMPARE(shown.devicePixelRatio(), list.devicePixelRatioF());
+    const QSizeF size = shown.deviceIndependentSize();
+    if (drawing.isEmpty()) {
+        QVERIFY(size.width() <= 22 && size.height() <= 30 && size.width() >= 11);
+        return;
     }
-    QVERIFY(!shown.isNull());
-    const QImage drawing = QPixmap(":/qrc/file-pdf.svg").toImage();
-    if (picture.isEmpty()) {
-        QVERIFY(shown.width() <= 22 && shown.height() <= 30);
-        QVERIFY(shown != drawing);
-    } else {
-        QCOMPARE(shown, QPixmap(picture).toImage());
-    }
+    QImageReader reader(drawing);
+    QVERIFY(qAbs(size.width() - reader.size().width()) <= 1 && size.height() == reader.size().height());
+    reader.setScaledSize(shown.size());
+    QImage expected = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    expected.setDevicePixelRatio(shown.devicePixelRatio());
+    QCOMPARE(shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), expected);
 }
 
 void TestFileList::longNamesAreShortened()
@@ -259,23 +294,18 @@ void TestFileList::longNamesAreShortened()
     SingleFileWidget row(file("holiday_pictures_from_the_summer_of_2023.zip"));
     auto *nameButton = row.findChild<QPushButton *>();
     QCOMPARE(nameButton->text(), QStringLiteral("holid...3.zip"));
-    QCOMPARE(row.getName(), QStringLiteral("holiday_pictures_from_the_summer_of_2023.zip"));
     row.setName(QStringLiteral("a.txt"));
     QCOMPARE(nameButton->text(), QStringLiteral("a.txt"));
-    auto *removeButton = row.findChild<QToolButton *>();
-    QCOMPARE(removeButton->toolTip(), QStringLiteral("Remove"));
-    QCOMPARE(removeButton->accessibleName(), QStringLiteral("Remove"));
 }
 
 void TestFileList::duplicateNames()
 {
     FileWidget list;
-    ModalAnswerer answerer;
-    answerer.answerMessageBox();
-    answerer.answerMessageBox();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    MessageBox::setNextAnswer(QMessageBox::Ok);
     QSignalSpy changed(&list, &FileWidget::sizeChanged);
     list.addFiles({file("one/Report.pdf"), file("one/Report.pdf"), file("two/Report.pdf"), file("two/report.pdf")});
-    QCOMPARE(answerer.seenTexts(), (QStringList{existsText, existsText}));
+    QCOMPARE(MessageBox::answeredTexts(), (QStringList{existsText, existsText}));
     QCOMPARE(list.getFiles().size(), 2);
     QCOMPARE(changed.size(), 2);
 }
@@ -321,11 +351,9 @@ void TestFileList::removalRebuildsInKeyOrder()
     QStringList log;
     connect(&list, &FileWidget::sizeChanged, [&log](float size) { log << QString::number(size * 1024); });
     connect(&list, &FileWidget::initDestinationPath, [&log](const QString &path) { log << QFileInfo(path).fileName(); });
-    QSignalSpy initSpy(&list, &FileWidget::initDestinationPath);
 
     rowNamed(list, "b.txt")->findChild<QToolButton *>()->click();
     QCOMPARE(log, (QStringList{"0", "C.txt", "1", "2", "3", "4"}));
-    QCOMPARE(initSpy.size(), 1);
     const QStringList order{"C.txt", "a.txt", "d.txt", "e.txt"};
     for (int i = 0; i < order.size(); ++i)
         QCOMPARE(cellOf(list, rowNamed(list, order[i])), QPoint(i, 0));
@@ -353,9 +381,7 @@ void TestFileList::rebuiltRowsAreReadAfresh()
     FileWidget list;
     const QString grows = file("grows.txt", "small");
     list.addFiles({grows, file("a.txt"), file("gone.txt")});
-    ModalAnswerer answerer;
-    answerer.answerInputDialog("b.txt");
-    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
+    rename(list, "a.txt", "b.txt");
     const QString firstCopy = StagingFolder::path() + "/b.txt";
     QVERIFY(QFile::exists(firstCopy));
 
@@ -367,11 +393,9 @@ void TestFileList::rebuiltRowsAreReadAfresh()
 
     // The rebuilt row stands for the copy as if it were the user's file:
     // renaming it again makes a new copy and leaves the older one alone.
-    answerer.answerInputDialog("c.txt");
-    rowNamed(list, "b.txt")->findChild<QPushButton *>()->click();
+    rename(list, "b.txt", "c.txt");
     QVERIFY(QFile::exists(StagingFolder::path() + "/c.txt"));
     QVERIFY(QFile::exists(firstCopy));
-    QCOMPARE(answerer.pending(), 0);
 }
 
 void TestFileList::renameMakesStagingCopy()
@@ -379,83 +403,78 @@ void TestFileList::renameMakesStagingCopy()
     FileWidget list;
     const QString original = file("a.txt", "user's bytes");
     list.addFile(original);
-    ModalAnswerer answerer;
-    answerer.answerInputDialog("b.txt");
-    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
+    rename(list, "a.txt", "b.txt");
 
     const QString staged = StagingFolder::path() + "/b.txt";
+    QCOMPARE(staged, environment->tempPath() + "/velmora/b.txt");
     QCOMPARE(list.getFiles(), QStringList{staged});
     QCOMPARE(contentOf(staged), QByteArray("user's bytes"));
-    QCOMPARE(contentOf(original), QByteArray("user's bytes"));
+#ifdef Q_OS_UNIX
+    // On a shared temporary folder no other user may look in.
     QCOMPARE(QFileInfo(StagingFolder::path()).permissions() & 0x0077, QFile::Permissions());
+#endif
 
     // The user's name is free again; the new one is taken.
-    answerer.answerMessageBox();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
     list.addFiles({original, file("elsewhere/b.txt")});
-    QCOMPARE(answerer.seenTexts().last(), existsText);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{existsText});
     QCOMPARE(list.getFiles(), (QStringList{staged, original}));
 
-    answerer.answerInputDialog("c.txt");
-    rowNamed(list, "b.txt")->findChild<QPushButton *>()->click();
+    rename(list, "b.txt", "c.txt");
     QVERIFY(!QFile::exists(staged));
     QCOMPARE(contentOf(StagingFolder::path() + "/c.txt"), QByteArray("user's bytes"));
     QCOMPARE(contentOf(original), QByteArray("user's bytes"));
-    QCOMPARE(answerer.pending(), 0);
 }
 
-void TestFileList::renameDoesNothing_data()
+void TestFileList::renameAnswer_data()
 {
+    QTest::addColumn<System>("system");
     QTest::addColumn<QString>("answer");
-    QTest::newRow("same name") << "a.txt";
-    QTest::newRow("empty") << "";
-    QTest::newRow("cancelled") << QString();
+    QTest::addColumn<QString>("message"); // empty: nothing is said
+    QTest::addColumn<bool>("renamed");
+
+    const System posix = System::OtherUnix, windows = System::Windows, mac = System::MacOs;
+    QTest::newRow("same name") << posix << "a.txt" << "" << false;
+    QTest::newRow("empty") << posix << "" << "" << false;
+    QTest::newRow("cancelled") << posix << QString() << "" << false;
+    QTest::newRow("listed name") << posix << "b.txt" << renameExistsText << false;
+    QTest::newRow("listed name in other case, Linux") << posix << "B.txt" << "" << true;
+    QTest::newRow("listed name in other case, Windows") << windows << "B.TXT" << renameExistsText << false;
+    QTest::newRow("listed name in other case, macOS") << mac << "B.txt" << renameExistsText << false;
+    QTest::newRow("own name in other case, Windows") << windows << "A.txt" << "" << true;
+    for (const char *name : {"../escaped.txt", "sub/x.txt", "..\\escaped.txt", ".", ".."})
+        QTest::addRow("everywhere: %s", name) << posix << name << invalidText << false;
+    for (const char *name : {"a:b", "x<y", "x>y", "say\"hi\"", "p|q", "why?", "all*", "tab\there",
+                             "trailing.", "trailing ", "CON", "nul", "aux.txt", "Com1", "LPT9.tar.gz",
+                             "com\u00B9"})
+        QTest::addRow("Windows: %s", name) << windows << QString::fromUtf8(name) << invalidText << false;
+    for (const char *name : {"a:b", "CON", "trailing."})
+        QTest::addRow("Linux: %s", name) << posix << name << "" << true;
+    for (const char *name : {"COM10", "console.txt", "x.con"})
+        QTest::addRow("Windows: %s", name) << windows << name << "" << true;
 }
 
-void TestFileList::renameDoesNothing()
+void TestFileList::renameAnswer()
 {
-    QFETCH(QString, answer);
-    FileWidget list;
-    list.addFile(file("a.txt"));
-    ModalAnswerer answerer;
-    if (answer.isNull())
-        answerer.cancelInputDialog();
-    else
-        answerer.answerInputDialog(answer);
-    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
-    QCOMPARE(answerer.seen().size(), 1);
-    QCOMPARE(list.getFiles(), QStringList{environment->root() + "/a.txt"});
-    QVERIFY(!QFileInfo::exists(StagingFolder::path()));
-}
-
-void TestFileList::renameRefused_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("listed name") << "b.txt" << renameExistsText;
-    QTest::newRow("climbs out") << "../escaped.txt" << invalidText;
-    QTest::newRow("subfolder") << "sub/x.txt" << invalidText;
-    QTest::newRow("backslash") << "..\\escaped.txt" << invalidText;
-    QTest::newRow("dot") << "." << invalidText;
-    QTest::newRow("dot dot") << ".." << invalidText;
-}
-
-void TestFileList::renameRefused()
-{
+    QFETCH(System, system);
     QFETCH(QString, answer);
     QFETCH(QString, message);
+    QFETCH(bool, renamed);
     FileWidget list;
-    list.addFiles({file("a.txt"), file("b.txt")});
-    const QStringList before = list.getFiles();
-    QSignalSpy moved(rowNamed(list, "a.txt"), &SingleFileWidget::filePathChanged);
-    ModalAnswerer answerer;
-    answerer.answerInputDialog(answer);
-    answerer.answerMessageBox();
-    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
-    QCOMPARE(answerer.seenTexts().last(), message);
-    QCOMPARE(list.getFiles(), before);
-    QCOMPARE(moved.size(), 0);
-    QVERIFY(rowNamed(list, "a.txt"));
-    QCOMPARE(QDir(environment->tempPath()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    list.useNameRules(system);
+    const QString original = file("a.txt");
+    list.addFiles({original, file("b.txt")});
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    rename(list, "a.txt", answer);
+
+    QCOMPARE(MessageBox::answeredTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+    MessageBox::clearAnswers();
+    QCOMPARE(list.getFiles().contains(original), !renamed);
+    if (renamed)
+        QVERIFY(list.getFiles().contains(StagingFolder::path() + '/' + answer));
+    else
+        QVERIFY(rowNamed(list, "a.txt"));
+    QCOMPARE(QFile::exists(StagingFolder::path() + '/' + answer), renamed);
 }
 
 void TestFileList::renameReplacesLeftover()
@@ -463,9 +482,7 @@ void TestFileList::renameReplacesLeftover()
     writeFile(StagingFolder::path() + "/b.txt", "left from an earlier rename");
     FileWidget list;
     list.addFile(file("a.txt", "mine"));
-    ModalAnswerer answerer;
-    answerer.answerInputDialog("b.txt");
-    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
+    rename(list, "a.txt", "b.txt");
     QCOMPARE(list.getFiles(), QStringList{StagingFolder::path() + "/b.txt"});
     QCOMPARE(contentOf(StagingFolder::path() + "/b.txt"), QByteArray("mine"));
 }
@@ -478,44 +495,87 @@ void TestFileList::renameWithVanishedSource()
     QFile::remove(original);
     SingleFileWidget *row = rowNamed(list, "a.txt");
     QSignalSpy moved(row, &SingleFileWidget::filePathChanged);
-    ModalAnswerer answerer;
-    answerer.answerInputDialog("b.txt");
-    answerer.answerMessageBox();
-    row->findChild<QPushButton *>()->click();
-    QCOMPARE(answerer.seenTexts().last(), copyFailedText);
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    rename(list, "a.txt", "b.txt");
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{copyFailedText});
     QCOMPARE(moved.size(), 0);
-    QCOMPARE(row->getName(), QStringLiteral("a.txt"));
     QCOMPARE(row->findChild<QPushButton *>()->text(), QStringLiteral("a.txt"));
     QCOMPARE(list.getFiles(), QStringList{original});
 }
 
-void TestFileList::stagingFolderIsPrivate()
+void TestFileList::twoRunningCopiesKeepTheirCopies()
 {
-    QVERIFY(StagingFolder::prepare());
-    QCOMPARE(QFileInfo(StagingFolder::path()).permissions() & 0x0077, QFile::Permissions());
-    writeFile(StagingFolder::path() + "/copy.txt", "x");
+    // A lock left by a copy of the program that died is taken over.
+    const QString staleLock = writeFile(environment->tempPath() + "/velmora.lock", "2147483600\nbrimlet\n\n");
+    FileWidget first;
+    first.addFile(file("mine.txt", "first"));
+    rename(first, "mine.txt", "report.txt");
+    QCOMPARE(first.getFiles(), QStringList{environment->tempPath() + "/velmora/report.txt"});
+    QVERIFY(contentOf(staleLock).startsWith(QByteArray::number(QCoreApplication::applicationPid())));
+
+    // Another running copy, with the folder of its own.
+    StagingFolder theirs;
+    FileWidget second;
+    second.useStagingFolder(&theirs);
+    second.addFile(file("other/theirs.txt", "second"));
+    rename(second, "theirs.txt", "report.txt");
+    const QString theirCopy = second.getFiles().value(0);
+    QCOMPARE(QFileInfo(theirCopy).fileName(), QStringLiteral("report.txt"));
+    QVERIFY(QFileInfo(theirCopy).absolutePath() != StagingFolder::path());
+    QCOMPARE(contentOf(first.getFiles().value(0)), QByteArray("first"));
+    QCOMPARE(contentOf(theirCopy), QByteArray("second"));
+
+    // Their successful run tidies up only their own copies.
+    theirs.tidyUp();
+    QVERIFY(!QFileInfo::exists(QFileInfo(theirCopy).absolutePath()));
+    QCOMPARE(contentOf(first.getFiles().value(0)), QByteArray("first"));
+}
+
+void TestFileList::tidyUpRemovesOnlyOurCopies()
+{
+    FileWidget list;
+    list.addFiles({file("a.txt"), file("b.txt")});
+    rename(list, "a.txt", "x.txt");
+    rename(list, "x.txt", "y.txt");
+    rename(list, "b.txt", "z.txt");
+    const QString folder = StagingFolder::path();
+    // An archive the user chose to save in the folder, and someone else's file.
+    const QString destination = writeFile(folder + "/archive.7z", "archive");
+    writeFile(folder + "/foreign.txt", "not ours");
+    QCOMPARE(entriesOf(folder), (QStringList{"archive.7z", "foreign.txt", "y.txt", "z.txt"}));
+
     StagingFolder::remove();
-    QVERIFY(!QFileInfo::exists(StagingFolder::path()));
+    QCOMPARE(entriesOf(folder), (QStringList{"archive.7z", "foreign.txt"}));
+    QCOMPARE(contentOf(destination), QByteArray("archive"));
+
+    QFile::remove(destination);
+    QFile::remove(folder + "/foreign.txt");
+    list.addFile(file("c.txt"));
+    rename(list, "c.txt", "again.txt");
+    StagingFolder::remove();
+    QVERIFY(!QFileInfo::exists(folder));
 }
 
 void TestFileList::stagingLinkIsNeverFollowed()
 {
+#ifdef Q_OS_UNIX
     const QString other = environment->root() + "/other";
     const QString precious = writeFile(other + "/precious.txt", "keep");
     QVERIFY(QFile::link(other, StagingFolder::path()));
 
     FileWidget list;
     list.addFile(file("a.txt"));
-    ModalAnswerer answerer;
-    answerer.answerInputDialog("b.txt");
-    answerer.answerMessageBox();
-    rowNamed(list, "a.txt")->findChild<QPushButton *>()->click();
-    QCOMPARE(answerer.seenTexts().last(), copyFailedText);
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    rename(list, "a.txt", "b.txt");
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{copyFailedText});
     QCOMPARE(list.getFiles(), QStringList{environment->root() + "/a.txt"});
     QVERIFY(!QFile::exists(other + "/b.txt"));
 
     StagingFolder::remove();
     QCOMPARE(contentOf(precious), QByteArray("keep"));
+#else
+    QSKIP("A symbolic link to a folder needs rights a Windows user rarely has");
+#endif
 }
 
 void TestFileList::stagingFolderOfAnotherUser()
@@ -523,10 +583,14 @@ void TestFileList::stagingFolderOfAnotherUser()
 #ifdef Q_OS_UNIX
     if (::geteuid() != 0)
         QSKIP("Handing a folder to another user needs root");
-    QVERIFY(QDir().mkpath(StagingFolder::path()));
-    const QString theirs = writeFile(StagingFolder::path() + "/theirs.txt", "theirs");
-    QCOMPARE(::chown(QFile::encodeName(StagingFolder::path()).constData(), 65534, 65534), 0);
-    QVERIFY(!StagingFolder::prepare());
+    // Another user's folder under the shared name is left alone; ours is a sibling.
+    const QString theirFolder = environment->tempPath() + "/velmora";
+    const QString theirs = writeFile(theirFolder + "/theirs.txt", "theirs");
+    QCOMPARE(::chown(QFile::encodeName(theirFolder).constData(), 65534, 65534), 0);
+    FileWidget list;
+    list.addFile(file("theirs.txt", "mine"));
+    rename(list, "theirs.txt", "x.txt");
+    QVERIFY(!list.getFiles().value(0).startsWith(theirFolder + '/'));
     StagingFolder::remove();
     QCOMPARE(contentOf(theirs), QByteArray("theirs"));
 #else
@@ -534,48 +598,97 @@ void TestFileList::stagingFolderOfAnotherUser()
 #endif
 }
 
-void TestFileList::dropsFilesFoldersAndLinks()
+void TestFileList::folderWeighsWhatTheArchiveHolds_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<bool>("packed");
+    // The folder holds a.txt (6 bytes); outside lie big.bin (1000) and tree/ (300 + 200).
+    QTest::newRow("link to a file outside") << "linked.bin" << "../outside/big.bin" << qint64(1006) << true;
+    QTest::newRow("link to a folder outside") << "linked" << "../outside/tree" << qint64(506) << true;
+    // 7-Zip follows a loop until the system refuses, and fails the run.
+    QTest::newRow("loop") << "sub/back" << ".." << qint64(6) << false;
+}
+
+void TestFileList::folderWeighsWhatTheArchiveHolds()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    QFETCH(qint64, bytes);
+    QFETCH(bool, packed);
+    if (QStandardPaths::findExecutable(QStringLiteral("7zz")).isEmpty())
+        QSKIP("7zz (Debian package 7zip) is not installed");
+    const QString folder = environment->root() + "/folder";
+    file("folder/a.txt", "hello\n");
+    file("outside/big.bin", QByteArray(1000, 'b'));
+    file("outside/tree/x", QByteArray(300, 'x'));
+    file("outside/tree/sub/y", QByteArray(200, 'y'));
+    QDir().mkpath(QFileInfo(folder + '/' + link).absolutePath());
+    QVERIFY(QFile::link(target, folder + '/' + link));
+
+    FileWidget list;
+    list.addFile(folder);
+    QCOMPARE(qRound64(double(list.getSize()) * 1024 * 1024), bytes);
+
+    const QString archive = environment->root() + "/folder.zip";
+    QProcess archiver;
+    archiver.setStandardOutputFile(QProcess::nullDevice());
+    archiver.setStandardErrorFile(QProcess::nullDevice());
+    archiver.start(QStringLiteral("7zz"), ArchiveJob::arguments(archive, {folder}));
+    QVERIFY(archiver.waitForFinished(60000));
+    QCOMPARE(archiver.exitCode() == 0, packed);
+    if (packed)
+        QCOMPARE(archivedBytes(archive), bytes);
+#else
+    QSKIP("Symbolic links as 7-Zip follows them on Linux");
+#endif
+}
+
+void TestFileList::dropIsAddedJustAfter()
 {
     const QString root = environment->root();
     file("pics/a.txt", QByteArray(1000, 'a'));
     file("pics/deeper/b.txt", QByteArray(2000, 'b'));
-    QVERIFY(QFile::link(makeSparseFile(root + "/huge.bin", 600 << 20), root + "/pics/link.bin"));
     const QString notes = file("notes.txt");
+    const QString huge = makeSparseFile(root + "/huge.bin", 600 << 20);
 
     FileWidget list;
     QStringList log;
     connect(&list, &FileWidget::initDestinationPath, [&log](const QString &path) { log << "init " + path; });
     connect(&list, &FileWidget::sizeChanged, [&log](float) { log << "size"; });
-    drop(&list, {QUrl("https://example.com/page"), QUrl::fromLocalFile(root + "/pics/"),
-                 QUrl::fromLocalFile(notes), QUrl::fromLocalFile(root + "/huge.bin")});
-    QCOMPARE(log, (QStringList{"init " + root + "/pics", "size", "init " + notes, "size",
-                               "init " + root + "/huge.bin"}));
-
-    SingleFileWidget *folder = rowNamed(list, "pics");
-    QVERIFY(folder);
-    QCOMPARE(folder->getSize(), 3000.0f / 1024 / 1024);
-    auto pictureOf = [](SingleFileWidget *row) {
-        for (QLabel *label : row->findChildren<QLabel *>()) {
-            if (!label->pixmap().isNull())
-                return label->pixmap().toImage();
-        }
-        return QImage();
-    };
-    QVERIFY(!pictureOf(folder).isNull());
-    QVERIFY(pictureOf(folder) != pictureOf(rowNamed(list, "notes.txt")));
-
-    // A folder over the limit is refused like a file.
-    QVERIFY(QFile::rename(root + "/huge.bin", root + "/pics/deeper/huge.bin"));
     QSignalSpy exceeded(&list, &FileWidget::sizeExceeded);
-    list.updateFiles();
+    QMimeData data;
+    data.setUrls({QUrl("https://example.com/page"), QUrl::fromLocalFile(root + "/pics/"),
+                  QUrl::fromLocalFile(notes), QUrl::fromLocalFile(huge)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&list, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&list, &drop);
+
+    // The source application is released before any file is looked at.
+    QVERIFY(drop.isAccepted());
+    QVERIFY(log.isEmpty());
+    QTRY_COMPARE(log, (QStringList{"init " + root + "/pics", "size", "init " + notes, "size", "init " + huge}));
     QCOMPARE(exceeded.size(), 1);
+    QCOMPARE(rowNamed(list, "pics")->getSize(), 3000.0f / 1024 / 1024);
+    QVERIFY(pictureOf(rowNamed(list, "pics")).toImage() != pictureOf(rowNamed(list, "notes.txt")).toImage());
+
+#ifdef Q_OS_UNIX
+    // A link inside a folder is packed, so it is weighed: over the limit.
+    QVERIFY(QFile::link(huge, root + "/pics/deeper/link.bin"));
+    list.updateFiles();
+    QCOMPARE(exceeded.size(), 2);
     QCOMPARE(list.getFiles(), QStringList{notes});
+#endif
 
     QMimeData text;
     text.setText("plain");
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&list, &enter);
-    QVERIFY(!enter.isAccepted());
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&list, &refused);
+    QVERIFY(!refused.isAccepted());
 }
 
 void TestFileList::dropsReachTheListEverywhere()
@@ -602,7 +715,7 @@ void TestFileList::rowsScrollInsideFixedPanel()
     QVERIFY(scroll->geometry().bottom() < 273);
 
     // Rows placed in a batch are back in sight after it, and before any box
-    // that the batch opens.
+    // that the batch opens: the box is really shown here to look behind it.
     bool rowsShownDuringBox = false;
     ModalAnswerer answerer;
     answerer.answerWith([&](QWidget *box) {
@@ -625,12 +738,20 @@ void TestFileList::mainWindowShowsSizeAndLimit()
     emit window.addFiles({makeSparseFile(environment->root() + "/more.bin", 1536 * 1024)});
     QCOMPARE(sizeLine->text(), QStringLiteral("Total size: <b>2 MB</b> of 500MB limit"));
 
-    ModalAnswerer answerer;
-    answerer.answerMessageBox();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
     emit window.addFiles({makeSparseFile(environment->root() + "/huge.bin", 499 << 20)});
-    QCOMPARE(answerer.seenTexts(), QStringList{limitText});
-    QCOMPARE(answerer.seen().first().windowTitle, QStringLiteral("Brimlet"));
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{"You can't add more than 500 MB of files"});
 }
 
-QTEST_MAIN(TestFileList)
+int main(int argc, char *argv[])
+{
+    // Scaled as on a 200 % screen, unless the caller chose a scale.
+    if (!qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    TestFileList test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_filelist.moc"
