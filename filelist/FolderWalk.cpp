@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <filesystem>
+
 namespace {
 
 bool isLink(const QFileInfo &entry)
@@ -19,6 +21,15 @@ bool isLink(const QFileInfo &entry)
 QString realPathOf(const QFileInfo &entry, const QString &realFolder)
 {
     return isLink(entry) ? entry.canonicalFilePath() : realFolder + QLatin1Char('/') + entry.fileName();
+}
+
+// Qt answers for a shortcut with what it points to; the archiver packs the
+// shortcut file itself, a file like any other to the file system.
+qint64 shortcutSize(const QFileInfo &entry)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(std::filesystem::path(entry.filePath().toStdU16String()), error);
+    return error ? 0 : qint64(size);
 }
 
 } // namespace
@@ -45,9 +56,8 @@ qint64 FolderWalk::contentSize(const QString &folder, qint64 stopAfter,
                 return total;
             it.next();
             const QFileInfo entry = it.fileInfo();
-            // Shortcut files are packed as the small files they are.
             if (entry.isShortcut()) {
-                total += entry.size();
+                total += shortcutSize(entry);
                 continue;
             }
             const QString realPath = realPathOf(entry, realFolder);
