@@ -59,7 +59,10 @@ void HeaderWidget::buildContents()
 
     auto *iconLabel = new QLabel(this);
     iconLabel->setContentsMargins(40, 0, 0, 0);
-    iconLabel->setPixmap(QPixmap(QStringLiteral(":/qrc/file-all.svg")));
+    // Drawn for the screen's pixels: loaded as a plain pixmap, the drawing
+    // would be enlarged, and blurred, on a scaled screen.
+    iconLabel->setPixmap(QIcon(QStringLiteral(":/qrc/file-all.svg"))
+                             .pixmap(QSize(30, 33), iconLabel->devicePixelRatioF()));
     iconLabel->setStyleSheet(QString());
 
     describeButton(closeButton, QStringLiteral(":/qrc/close.png"), QStringLiteral("Close"));
