@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
-#include <QSvgRenderer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -80,19 +80,17 @@ QPixmap cachedDesktopIcon(const QFileInfo &info, bool isFolder, qreal ratio)
 }
 
 // Drawn for the screen's pixels at the drawing's own size, not drawn at
-// that size and then enlarged.
+// that size and then enlarged. Read through the image plugin that reads the
+// drawings anyway, so no other part of Qt has to ship with the program.
 QPixmap glyph(const QString &path, qreal ratio)
 {
     const QString key = QStringLiteral("brimlet-glyph") + path + ratioKey(ratio);
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
         return pixmap;
-    QSvgRenderer renderer(path);
-    pixmap = QPixmap(renderer.defaultSize() * ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    painter.end();
+    QImageReader reader(path);
+    reader.setScaledSize(reader.size() * ratio);
+    pixmap = QPixmap::fromImage(reader.read());
     pixmap.setDevicePixelRatio(ratio);
     QPixmapCache::insert(key, pixmap);
     return pixmap;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -59,10 +60,14 @@ void HeaderWidget::buildContents()
 
     auto *iconLabel = new QLabel(this);
     iconLabel->setContentsMargins(40, 0, 0, 0);
-    // Drawn for the screen's pixels: loaded as a plain pixmap, the drawing
+    // Drawn for the screen's pixels: loaded at its own size, the drawing
     // would be enlarged, and blurred, on a scaled screen.
-    iconLabel->setPixmap(QIcon(QStringLiteral(":/qrc/file-all.svg"))
-                             .pixmap(QSize(30, 33), iconLabel->devicePixelRatioF()));
+    QImageReader package(QStringLiteral(":/qrc/file-all.svg"));
+    const qreal ratio = iconLabel->devicePixelRatioF();
+    package.setScaledSize(package.size() * ratio);
+    QPixmap packagePicture = QPixmap::fromImage(package.read());
+    packagePicture.setDevicePixelRatio(ratio);
+    iconLabel->setPixmap(packagePicture);
     iconLabel->setStyleSheet(QString());
 
     describeButton(closeButton, QStringLiteral(":/qrc/close.png"), QStringLiteral("Close"));
