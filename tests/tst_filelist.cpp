@@ -373,8 +373,11 @@ void TestFileList::renameAnswer_data()
                              "trailing.", "trailing ", "CON", "nul", "aux.txt", "Com1", "LPT9.tar.gz",
                              "com\u00B9"})
         QTest::addRow("Windows: %s", name) << windows << QString::fromUtf8(name) << invalidText << false << false;
-    for (const char *name : {"a:b", "CON", "trailing."})
-        QTest::addRow("Linux: %s", name) << posix << name << "" << true << false;
+    // What Linux takes; a Windows disk refuses these whatever the list says.
+    for (const char *name : {"a:b", "CON", "trailing."}) {
+        if (FileNames::thisSystem() != System::Windows)
+            QTest::addRow("Linux: %s", name) << posix << name << "" << true << false;
+    }
     for (const char *name : {"COM10", "console.txt", "x.con"})
         QTest::addRow("Windows: %s", name) << windows << name << "" << true << false;
 }
