@@ -35,6 +35,10 @@ const QString renameExistsText = existsText + QStringLiteral(", Please choose an
 const QString invalidText = QStringLiteral("The file name you provided is not valid, Please choose another name");
 const QString copyFailedText = QStringLiteral("The file could not be copied under the new name");
 
+// The whole test runs scaled as on a 200 % screen, unless the caller chose
+// a scale: set before QTEST_MAIN makes the application.
+const bool scaled = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") || qputenv("QT_SCALE_FACTOR", "2");
+
 QList<SingleFileWidget *> listedRows(FileWidget &list)
 {
     auto *grid = list.findChild<QGridLayout *>();
@@ -234,8 +238,8 @@ void TestFileList::typePicture_data()
     QTest::newRow("folder") << "folder/" << "";
 }
 
-// The whole program runs scaled (see main), as on a 200 % Windows screen:
-// every picture must come with the window's pixel ratio, at its own size.
+// Scaled (see the top): every picture must come with the window's pixel
+// ratio, at its own size.
 void TestFileList::typePicture()
 {
     QFETCH(QString, name);
@@ -245,7 +249,7 @@ void TestFileList::typePicture()
     list.show();
     list.addFile(path);
     const QPixmap shown = pictureOf(listedRows(list).value(0));
-    QCOMPARE(shown.devicePixelRatio(), list.devicePixelRatioF());
+    QCOMPARE(shown.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
     const QSizeF size = shown.deviceIndependentSize();
     if (drawing.isEmpty()) {
         // Fitted into the glyphs' 22 x 30, not a quarter of it.
@@ -593,15 +597,5 @@ void TestFileList::rowsInGridAndScrolling()
         QVERIFY(row->isVisible());
 }
 
-int main(int argc, char *argv[])
-{
-    // Scaled as on a 200 % screen, unless the caller chose a scale.
-    if (!qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
-        qputenv("QT_SCALE_FACTOR", "2");
-    QApplication app(argc, argv);
-    TestFileList test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestFileList)
 #include "tst_filelist.moc"
