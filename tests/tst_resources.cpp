@@ -43,6 +43,10 @@ void TestResources::imagesHaveTheirSizes_data()
     QTest::newRow("tripadvisor") << ":/adv/tripadvisor.png" << QSize(128, 128) << true;
     QTest::newRow("walgreens") << ":/adv/walgreens.png" << QSize(130, 130) << true;
     QTest::newRow("wayfair") << ":/adv/wayfair.png" << QSize(130, 130) << true;
+    // Twice the size beside the bitmaps a scaled screen enlarges; Qt takes them by name.
+    QTest::newRow("background at 2x") << ":/qrc/background@2x.png" << QSize(1960, 1554) << false;
+    QTest::newRow("close at 2x") << ":/qrc/close@2x.png" << QSize(1556, 1556) << true;
+    QTest::newRow("expedia at 2x") << ":/adv/expedia@2x.png" << QSize(256, 260) << true;
 }
 
 void TestResources::imagesHaveTheirSizes()
