@@ -430,11 +430,16 @@ void TestFileList::stagingFolderChoice()
     QFETCH(QString, ours);
     const QString shared = environment->tempPath() + "/velmora";
     const QString theirs = writeFile(environment->root() + "/theirs/report.txt", "theirs");
+    // The other running copy: a list with a staging folder of its own.
     StagingFolder otherCopy;
+    FileWidget theirList;
+    theirList.useStagingFolder(&otherCopy);
     if (atTheName == "stale lock") // no running process has this id
         writeFile(shared + ".lock", "2147483600\nbrimlet\n\n");
-    if (atTheName == "running copy")
-        QVERIFY(otherCopy.prepare() && QFile::copy(theirs, otherCopy.folder() + "/report.txt"));
+    if (atTheName == "running copy") {
+        theirList.addFile(file("their/mine.txt", "theirs"));
+        rename(theirList, "mine.txt", "report.txt");
+    }
     if (atTheName == "link")
         QVERIFY(QFile::link(QFileInfo(theirs).absolutePath(), shared));
 #ifdef Q_OS_UNIX
