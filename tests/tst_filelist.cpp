@@ -582,7 +582,6 @@ void TestFileList::rowsInGridAndScrolling()
         for (int j = i + 1; j < rows.size(); ++j)
             QVERIFY(!rows[i]->geometry().intersects(rows[j]->geometry()));
     }
-    QCOMPARE(list.height(), 273);
     auto *scroll = list.findChild<QScrollArea *>();
     QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
     QVERIFY(scroll->geometry().bottom() < 273);
