@@ -15,14 +15,6 @@ bool isLink(const QFileInfo &entry)
     return entry.isSymbolicLink() || entry.isJunction();
 }
 
-// A link is known by where it leads; anything else inside a folder known by
-// its real path is known by that path and its own name, which spares asking
-// the file system for each of many files.
-QString realPathOf(const QFileInfo &entry, const QString &realFolder)
-{
-    return isLink(entry) ? entry.canonicalFilePath() : realFolder + QLatin1Char('/') + entry.fileName();
-}
-
 // Qt answers for a shortcut with what it points to; the archiver packs the
 // shortcut file itself, a file like any other to the file system.
 qint64 shortcutSize(const QFileInfo &entry)
@@ -31,6 +23,71 @@ qint64 shortcutSize(const QFileInfo &entry)
     const auto size = std::filesystem::file_size(std::filesystem::path(entry.filePath().toStdU16String()), error);
     return error ? 0 : qint64(size);
 }
+
+// Folders are known by their real paths, so a folder met again (through a
+// link, or a loop) is not entered again. Files are only asked for their real
+// path when they are links: a plain file in a real folder that is walked
+// once is met once, unless a link led to it before.
+class Walk
+{
+public:
+    explicit Walk(const QString &start)
+        : visitedFolders{start}
+        , pending{start}
+    {
+    }
+
+    bool hasPending() const { return !pending.isEmpty(); }
+    QString nextFolder()
+    {
+        walkedFolders.insert(pending.last());
+        return pending.takeLast();
+    }
+
+    qint64 weigh(const QFileInfo &entry, const QString &realFolder)
+    {
+        if (entry.isShortcut())
+            return shortcutSize(entry);
+        if (!isLink(entry)) {
+            if (entry.isDir())
+                enter(realFolder + QLatin1Char('/') + entry.fileName());
+            else if (entry.isFile() && !reachedByLink(realFolder + QLatin1Char('/') + entry.fileName()))
+                return entry.size();
+            return 0;
+        }
+        const QString target = entry.canonicalFilePath();
+        if (target.isEmpty())
+            return 0; // dangling: the archiver skips it too
+        if (entry.isDir()) {
+            enter(target);
+            return 0;
+        }
+        // Counted where it lies if that folder is walked (or being walked).
+        if (!entry.isFile() || walkedFolders.contains(QFileInfo(target).path()) || linkedFiles.contains(target))
+            return 0;
+        linkedFiles.insert(target);
+        return entry.size();
+    }
+
+private:
+    void enter(const QString &realFolder)
+    {
+        if (visitedFolders.contains(realFolder))
+            return;
+        visitedFolders.insert(realFolder);
+        pending << realFolder;
+    }
+
+    bool reachedByLink(const QString &realPath) const
+    {
+        return !linkedFiles.isEmpty() && linkedFiles.contains(realPath);
+    }
+
+    QSet<QString> visitedFolders;
+    QSet<QString> walkedFolders;
+    QSet<QString> linkedFiles;
+    QStringList pending;
+};
 
 } // namespace
 
@@ -44,35 +101,16 @@ qint64 FolderWalk::contentSize(const QString &folder, qint64 stopAfter,
     const QString start = QFileInfo(folder).canonicalFilePath();
     if (start.isEmpty())
         return 0;
-    QSet<QString> visitedFolders{start};
-    QSet<QString> countedFiles;
-    QStringList pending{start};
+    Walk walk(start);
     qint64 total = 0;
-    while (!pending.isEmpty() && total <= stopAfter) {
-        const QString realFolder = pending.takeLast();
+    while (walk.hasPending() && total <= stopAfter) {
+        const QString realFolder = walk.nextFolder();
         QDirIterator it(realFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         while (it.hasNext() && total <= stopAfter) {
             if (cancelled && cancelled->load())
                 return total;
             it.next();
-            const QFileInfo entry = it.fileInfo();
-            if (entry.isShortcut()) {
-                total += shortcutSize(entry);
-                continue;
-            }
-            const QString realPath = realPathOf(entry, realFolder);
-            if (realPath.isEmpty())
-                continue; // a dangling link: the archiver skips it too
-            if (entry.isDir()) {
-                if (!visitedFolders.contains(realPath)) {
-                    visitedFolders.insert(realPath);
-                    pending << realPath;
-                }
-            } else if (entry.isFile() && !countedFiles.contains(realPath)) {
-                // A linked file may be met again in its own folder.
-                countedFiles.insert(realPath);
-                total += entry.size();
-            }
+            total += walk.weigh(it.fileInfo(), realFolder);
         }
     }
     return total;

@@ -465,13 +465,15 @@ void TestFileList::folderWeighsWhatTheArchiveHolds_data()
 {
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("target");
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<bool>("packed");
+    QTest::addColumn<qint64>("listed");
+    QTest::addColumn<qint64>("archived"); // -1: 7-Zip fails the run
     // The folder holds a.txt (6 bytes); outside lie big.bin (1000) and tree/ (300 + 200).
-    QTest::newRow("link to a file outside") << "linked.bin" << "../outside/big.bin" << qint64(1006) << true;
-    QTest::newRow("link to a folder outside") << "linked" << "../outside/tree" << qint64(506) << true;
+    QTest::newRow("link to a file outside") << "linked.bin" << "../outside/big.bin" << qint64(1006) << qint64(1006);
+    QTest::newRow("link to a folder outside") << "linked" << "../outside/tree" << qint64(506) << qint64(506);
     // 7-Zip follows a loop until the system refuses, and fails the run.
-    QTest::newRow("loop") << "sub/back" << ".." << qint64(6) << false;
+    QTest::newRow("loop") << "sub/back" << ".." << qint64(6) << qint64(-1);
+    // 7-Zip packs the file twice; the list counts each real file once.
+    QTest::newRow("link to a file inside") << "sub/again.txt" << "../a.txt" << qint64(6) << qint64(12);
 }
 
 void TestFileList::folderWeighsWhatTheArchiveHolds()
@@ -479,8 +481,8 @@ void TestFileList::folderWeighsWhatTheArchiveHolds()
 #ifdef Q_OS_UNIX
     QFETCH(QString, link);
     QFETCH(QString, target);
-    QFETCH(qint64, bytes);
-    QFETCH(bool, packed);
+    QFETCH(qint64, listed);
+    QFETCH(qint64, archived);
     if (QStandardPaths::findExecutable(QStringLiteral("7zz")).isEmpty())
         QSKIP("7zz (Debian package 7zip) is not installed");
     const QString folder = environment->root() + "/folder";
@@ -493,7 +495,7 @@ void TestFileList::folderWeighsWhatTheArchiveHolds()
 
     FileWidget list;
     list.addFile(folder);
-    QCOMPARE(qRound64(double(list.getSize()) * 1024 * 1024), bytes);
+    QCOMPARE(qRound64(double(list.getSize()) * 1024 * 1024), listed);
 
     const QString archive = environment->root() + "/folder.zip";
     QProcess archiver;
@@ -501,9 +503,7 @@ void TestFileList::folderWeighsWhatTheArchiveHolds()
     archiver.setStandardErrorFile(QProcess::nullDevice());
     archiver.start(QStringLiteral("7zz"), ArchiveJob::arguments(archive, {folder}));
     QVERIFY(archiver.waitForFinished(60000));
-    QCOMPARE(archiver.exitCode() == 0, packed);
-    if (packed)
-        QCOMPARE(archivedBytes(archive), bytes);
+    QCOMPARE(archiver.exitCode() == 0 ? archivedBytes(archive) : -1, archived);
 #else
     QSKIP("Symbolic links as 7-Zip follows them on Linux");
 #endif
