@@ -24,7 +24,8 @@ public:
     explicit FileWidget(QWidget *parent = nullptr);
     ~FileWidget() override;
 
-    // Where renamed copies go; this program's own staging folder unless set.
+    // Where renamed copies go: this program's own staging folder unless set,
+    // before any file is added, to another (a second running copy's, say).
     void useStagingFolder(StagingFolder *folder);
     // The naming rules a rename is held to: this system's unless set, so
     // that another system's rules can be tried here.
