@@ -3,6 +3,7 @@
 #include "ads/AdvData.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -90,6 +91,22 @@ void AdvWidget::mousePressEvent(QMouseEvent *event)
         QDesktopServices::openUrl(advUrl);
 }
 
+namespace {
+
+// The drawing at twice the size where the screen has the pixels for it.
+QPixmap logoFor(const QString &path, qreal ratio)
+{
+    QString sharper = path;
+    sharper.insert(sharper.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    if (ratio <= 1.0 || !QFile::exists(sharper))
+        return QPixmap(path);
+    QPixmap pixmap(sharper);
+    pixmap.setDevicePixelRatio(2.0);
+    return pixmap;
+}
+
+} // namespace
+
 void AdvWidget::loadNextAdv()
 {
     if (!advData)
@@ -101,7 +118,7 @@ void AdvWidget::loadNextAdv()
     ++nextIndex;
     const auto entry = std::next(data->advs.begin(), index);
 
-    advLabel->setPixmap(QPixmap(entry->first));
+    advLabel->setPixmap(logoFor(entry->first, advLabel->devicePixelRatioF()));
     advUrl = QUrl(entry->second);
     // The logo is a picture: say in words whose it is and where a click goes.
     advLabel->setAccessibleName(QFileInfo(entry->first).completeBaseName());

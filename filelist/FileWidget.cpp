@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
+#include <QQueue>
 #include <QScrollArea>
 #include <QStyleOption>
 #include <QUrl>
@@ -51,6 +52,12 @@ void clearLayout(QLayout *layout, bool deleteWidgets)
     }
 }
 
+QQueue<QString> &nextRenameAnswers()
+{
+    static QQueue<QString> answers;
+    return answers;
+}
+
 } // namespace
 
 FileWidget::FileWidget(QWidget *parent)
@@ -63,6 +70,8 @@ FileWidget::FileWidget(QWidget *parent)
     , exactTotalUnits(0)
     , openRowChanges(0)
     , rowsHeldBack(false)
+    , stagingFolder(&StagingFolder::ofThisProgram())
+    , nameRules(FileNames::thisSystem())
 {
     setAcceptDrops(true);
 
@@ -92,6 +101,21 @@ FileWidget::FileWidget(QWidget *parent)
 
 FileWidget::~FileWidget() = default;
 
+void FileWidget::useStagingFolder(StagingFolder *folder)
+{
+    stagingFolder = folder;
+}
+
+void FileWidget::useNameRules(FileNames::System system)
+{
+    nameRules = system;
+}
+
+void FileWidget::setNextRenameAnswer(const QString &answer)
+{
+    nextRenameAnswers().enqueue(answer);
+}
+
 void FileWidget::addFile(QString path)
 {
     const QString name = fileNameOf(path);
@@ -104,6 +128,7 @@ void FileWidget::addFile(QString path)
     // Made inside the grid's widget at once, for the same reason as the
     // row's own children; a refused row is never shown there.
     auto *row = new SingleFileWidget(path, gridLayout->parentWidget());
+    row->useStagingFolder(stagingFolder);
     connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
     connect(row, &SingleFileWidget::filePathChanged, this, &FileWidget::onFileNameChanged);
     connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);
@@ -216,21 +241,46 @@ void FileWidget::renameFile()
     if (!row || !isListed(row))
         return;
 
-    bool accepted = false;
-    const QString answer = QInputDialog::getText(this, tr("Change name"), tr("file name:"),
-                                                 QLineEdit::Normal, row->getName(), &accepted);
+    QString answer;
+    const bool accepted = askNewName(row, &answer);
     if (!row || !accepted || answer.isEmpty() || answer == row->getName())
         return;
-    if (!StagingFolder::isPlainFileName(answer)) {
+    // Refused before anything is copied: the system would refuse the copy,
+    // or make it under another name than the one shown.
+    if (!FileNames::canHold(answer, nameRules)) {
         MessageBox::tell(QStringLiteral("The file name you provided is not valid, Please choose another name"));
         return;
     }
-    if (checkIfFileNameExists(answer)) {
+    if (nameIsTaken(answer, row)) {
         MessageBox::tell(QStringLiteral("The file with the name you provided exists, Please choose another name"));
         return;
     }
     row->setName(answer);
     row->makeFileCopy(answer);
+}
+
+bool FileWidget::askNewName(const SingleFileWidget *row, QString *answer)
+{
+    if (!nextRenameAnswers().isEmpty()) {
+        *answer = nextRenameAnswers().dequeue();
+        return !answer->isNull();
+    }
+    bool accepted = false;
+    *answer = QInputDialog::getText(this, tr("Change name"), tr("file name:"), QLineEdit::Normal,
+                                    row->getName(), &accepted);
+    return accepted;
+}
+
+// The list tells names apart by case, as it always has; a new name for the
+// archive is held to the system's own rule, since on a disk that ignores
+// case two copies named Report.pdf and report.pdf are one file.
+bool FileWidget::nameIsTaken(const QString &name, const SingleFileWidget *row) const
+{
+    for (const QString &listed : listedNames) {
+        if (listed != row->getName() && FileNames::sameName(listed, name, nameRules))
+            return true;
+    }
+    return false;
 }
 
 void FileWidget::onFileNameChanged(QString oldPath, QString newPath)
@@ -378,9 +428,8 @@ void FileWidget::dragEnterEvent(QDragEnterEvent *event)
 
 void FileWidget::dropEvent(QDropEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    beginRowChanges();
-    for (const QUrl &url : urls) {
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
         QString path = url.toLocalFile();
         // A web link has no local path; there is nothing to pack for it.
         if (path.isEmpty())
@@ -388,6 +437,18 @@ void FileWidget::dropEvent(QDropEvent *event)
         // A folder may come as ".../name/", whose file name would be empty.
         if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path = QDir::cleanPath(path);
+        paths << path;
+    }
+    event->acceptProposedAction();
+    // The application the files come from waits until the drop returns, so
+    // they are added, with any box or folder walk that takes, just after.
+    QMetaObject::invokeMethod(this, [this, paths] { addDroppedFiles(paths); }, Qt::QueuedConnection);
+}
+
+void FileWidget::addDroppedFiles(const QStringList &paths)
+{
+    beginRowChanges();
+    for (const QString &path : paths) {
         emit initDestinationPath(path);
         addFile(path);
     }

@@ -6,11 +6,14 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "filelist/FileNames.h"
+
 #include <map>
 
 class QGridLayout;
 class QScrollArea;
 class SingleFileWidget;
+class StagingFolder;
 
 // The list of files to pack: one row per file in a seven-column grid.
 class FileWidget : public QWidget
@@ -20,6 +23,17 @@ class FileWidget : public QWidget
 public:
     explicit FileWidget(QWidget *parent = nullptr);
     ~FileWidget() override;
+
+    // Where renamed copies go: this program's own staging folder unless set,
+    // before any file is added, to another (a second running copy's, say).
+    void useStagingFolder(StagingFolder *folder);
+    // The naming rules a rename is held to: this system's unless set, so
+    // that another system's rules can be tried here.
+    void useNameRules(FileNames::System system);
+
+    // Test seam: the next rename dialog is not shown but answered with this
+    // text (a null string cancels it); answers are used in the order set.
+    static void setNextRenameAnswer(const QString &answer);
 
 signals:
     void sizeExceeded(QString error);
@@ -46,6 +60,9 @@ protected:
 
 private:
     void reportSize();
+    void addDroppedFiles(const QStringList &paths);
+    bool askNewName(const SingleFileWidget *row, QString *answer);
+    bool nameIsTaken(const QString &name, const SingleFileWidget *row) const;
     enum RowFate { RowsGo, RowsStay };
     void forgetAllRows(RowFate fate = RowsGo);
     void listRow(const QString &path, SingleFileWidget *row);
@@ -78,4 +95,6 @@ private:
     qint64 exactTotalUnits;
     int openRowChanges;
     bool rowsHeldBack;
+    StagingFolder *stagingFolder;
+    FileNames::System nameRules;
 };

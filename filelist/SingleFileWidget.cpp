@@ -3,6 +3,7 @@
 #include "app/MessageBox.h"
 #include "app/StyledBackground.h"
 
+#include "filelist/FileNames.h"
 #include "filelist/FolderWalk.h"
 #include "filelist/StagingFolder.h"
 
@@ -13,6 +14,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,51 +35,85 @@ constexpr qint64 largestAcceptedBytes = 524288016;
 
 constexpr float perKibibyte = 0.0009765625f;
 
-QPixmap desktopIcon(const QFileInfo &info, bool isFolder)
+// The desktop's icon at the glyphs' size. Asked at the size it is shown at
+// and the screen's pixel ratio: asked in pixels and shrunk, it shows at a
+// fraction of its size on a scaled screen.
+QPixmap desktopIcon(const QFileInfo &info, bool isFolder, qreal ratio)
 {
     QFileIconProvider provider;
     QIcon icon = isFolder ? provider.icon(QAbstractFileIconProvider::Folder) : provider.icon(info);
     // Without a desktop icon theme the provider may have nothing to offer.
     if (icon.isNull())
         icon = QApplication::style()->standardIcon(isFolder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
-    const QSize size = icon.actualSize(QSize(32, 32), QIcon::Normal, QIcon::Off);
-    const QPixmap pixmap = icon.pixmap(size, QIcon::Normal, QIcon::Off);
-    if (pixmap.isNull())
+    const QSize shown = icon.actualSize(QSize(32, 32)).scaled(22, 30, Qt::KeepAspectRatio);
+    QPixmap pixmap = icon.pixmap(shown, ratio);
+    if (pixmap.isNull() || pixmap.deviceIndependentSize().toSize() == shown)
         return pixmap;
-    return pixmap.scaled(22, 30, Qt::KeepAspectRatio, Qt::FastTransformation);
+    // An icon that comes in fixed sizes only may come larger than asked.
+    pixmap = pixmap.scaled(shown * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+QString ratioKey(qreal ratio)
+{
+    return QLatin1Char('@') + QString::number(ratio);
 }
 
 // Looking an icon up decodes images afresh each time, which dominates the
 // cost of a row in a long list. Files of one type share their icon, except
 // those that carry their own (programs, shortcuts, icon files).
-QPixmap cachedDesktopIcon(const QFileInfo &info, bool isFolder)
+QPixmap cachedDesktopIcon(const QFileInfo &info, bool isFolder, qreal ratio)
 {
     const QString suffix = info.suffix().toLower();
     const bool ownIcon = suffix == QLatin1String("exe") || suffix == QLatin1String("lnk")
         || suffix == QLatin1String("ico");
     if (ownIcon)
-        return desktopIcon(info, isFolder);
-    const QString key = isFolder ? QStringLiteral("brimlet-row-icon/") : QStringLiteral("brimlet-row-icon.") + suffix;
+        return desktopIcon(info, isFolder, ratio);
+    const QString key = (isFolder ? QStringLiteral("brimlet-row-icon/") : QStringLiteral("brimlet-row-icon.") + suffix)
+        + ratioKey(ratio);
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
-        pixmap = desktopIcon(info, isFolder);
+        pixmap = desktopIcon(info, isFolder, ratio);
         QPixmapCache::insert(key, pixmap);
     }
     return pixmap;
 }
 
+// Drawn for the screen's pixels at the drawing's own size, not drawn at
+// that size and then enlarged. Read through the image plugin that reads the
+// drawings anyway, so no other part of Qt has to ship with the program.
+QPixmap glyph(const QString &path, qreal ratio)
+{
+    const QString key = QStringLiteral("brimlet-glyph") + path + ratioKey(ratio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    QImageReader reader(path);
+    reader.setScaledSize(reader.size() * ratio);
+    pixmap = QPixmap::fromImage(reader.read());
+    pixmap.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
 // The cross is drawn white for the title bar's blue band; on a pale row it
-// would all but vanish, so rows show it in the blue of their text.
+// would all but vanish, so rows show it in the blue of their text. Made in
+// two sizes, for ordinary and for scaled screens.
 QIcon removeIcon()
 {
     static const QIcon icon = [] {
-        QPixmap cross = QPixmap(QStringLiteral(":/qrc/close.png"))
-                            .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        QPainter painter(&cross);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(cross.rect(), QColor(0x52, 0x72, 0xBA));
-        painter.end();
-        return QIcon(cross);
+        const QPixmap white(QStringLiteral(":/qrc/close.png"));
+        QIcon blue;
+        for (int side : {32, 64}) {
+            QPixmap cross = white.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            QPainter painter(&cross);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(cross.rect(), QColor(0x52, 0x72, 0xBA));
+            painter.end();
+            blue.addPixmap(cross);
+        }
+        return blue;
     }();
     return icon;
 }
@@ -180,17 +216,18 @@ void SingleFileWidget::buildUi()
 
 QPixmap SingleFileWidget::typePicture() const
 {
+    const qreal ratio = devicePixelRatioF();
     if (isFolder)
-        return cachedDesktopIcon(QFileInfo(filePath), true);
+        return cachedDesktopIcon(QFileInfo(filePath), true, ratio);
     // Case-sensitive on purpose: Report.PDF gets the desktop's icon.
     if (name.endsWith(QLatin1String(".pdf")))
-        return QPixmap(QStringLiteral(":/qrc/file-pdf.svg"));
+        return glyph(QStringLiteral(":/qrc/file-pdf.svg"), ratio);
     if (name.endsWith(QLatin1String(".jpg")) || name.endsWith(QLatin1String(".png"))
         || name.endsWith(QLatin1String(".jpeg")))
-        return QPixmap(QStringLiteral(":/qrc/file-image.svg"));
+        return glyph(QStringLiteral(":/qrc/file-image.svg"), ratio);
     if (name.endsWith(QLatin1String(".doc")) || name.endsWith(QLatin1String(".docx")))
-        return QPixmap(QStringLiteral(":/qrc/file-word.svg"));
-    return cachedDesktopIcon(QFileInfo(filePath), false);
+        return glyph(QStringLiteral(":/qrc/file-word.svg"), ratio);
+    return cachedDesktopIcon(QFileInfo(filePath), false, ratio);
 }
 
 QString SingleFileWidget::sizeText() const
@@ -215,23 +252,38 @@ void SingleFileWidget::setName(QString fileName)
         nameButton->setText(name);
 }
 
+void SingleFileWidget::useStagingFolder(StagingFolder *folder)
+{
+    stagingFolder = folder;
+}
+
+StagingFolder &SingleFileWidget::staging() const
+{
+    return stagingFolder ? *stagingFolder : StagingFolder::ofThisProgram();
+}
+
 void SingleFileWidget::makeFileCopy(QString newFileName)
 {
-    const QString newPath = StagingFolder::path() + QLatin1Char('/') + newFileName;
+    const QString newPath = staging().folder() + QLatin1Char('/') + newFileName;
     if (newPath == filePath) {
         // Already the copy under that name; copying it onto itself would lose it.
         setName(newFileName);
         return;
     }
-    if (!StagingFolder::isPlainFileName(newFileName) || !StagingFolder::prepare()
-        || !copyToStagingFolder(newPath)) {
+    // On a disk that ignores case, our copy under its name in another case
+    // is the same file: it is renamed, never copied onto itself.
+    const bool ownCopyRecased = FileNames::sameName(newPath, filePath) && staging().isCopy(filePath);
+    const bool made = FileNames::canHold(newFileName) && staging().prepare()
+        && (ownCopyRecased ? QFile::rename(filePath, newPath) : copyToStagingFolder(newPath));
+    if (!made) {
         refuseCopy();
         return;
     }
+    staging().recordCopy(newPath);
 
     emit filePathChanged(filePath, newPath);
-    if (!isUserFile)
-        QFile::remove(filePath);
+    if (!isUserFile && !ownCopyRecased)
+        staging().discardCopy(filePath);
     filePath = newPath;
     isUserFile = false;
 }
@@ -239,7 +291,8 @@ void SingleFileWidget::makeFileCopy(QString newFileName)
 bool SingleFileWidget::copyToStagingFolder(const QString &newPath) const
 {
     const QString source = QFileInfo(filePath).canonicalFilePath();
-    if (!source.isEmpty() && source == QFileInfo(newPath).canonicalFilePath())
+    if (FileNames::sameName(filePath, newPath)
+        || (!source.isEmpty() && FileNames::sameName(source, QFileInfo(newPath).canonicalFilePath())))
         return false;
     // Listed names are unique, so no listed row stands for a file of this
     // name here: it is a copy left by a row that was removed or rebuilt.

@@ -6,6 +6,7 @@
 class QLabel;
 class QPixmap;
 class QPushButton;
+class StagingFolder;
 
 // One listed file: type picture, remove button, name (click to rename), size.
 class SingleFileWidget : public QWidget
@@ -22,6 +23,9 @@ public:
     // Reads the file afresh and forgets any earlier rename, as a row built
     // anew for the same path would; the list uses this when it rebuilds.
     void reload();
+
+    // Where renamed copies go; this program's own staging folder unless set.
+    void useStagingFolder(StagingFolder *folder);
 
 signals:
     void clicked(QString filePath);
@@ -42,6 +46,7 @@ private:
     QPixmap typePicture() const;
     QString sizeText() const;
     bool copyToStagingFolder(const QString &newPath) const;
+    StagingFolder &staging() const;
     void refuseCopy();
 
     QPushButton *nameButton;
@@ -52,4 +57,5 @@ private:
     bool isFolder = false;
     QLabel *fileSizeLabel = nullptr;
     QLabel *typeIconLabel = nullptr;
+    StagingFolder *stagingFolder = nullptr;
 };

@@ -1,8 +1,11 @@
 #include "filelist/StagingFolder.h"
 
+#include "filelist/FileNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -13,45 +16,128 @@ namespace {
 constexpr QFile::Permissions ownerOnly =
     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
+// Enough for every running copy a user could have open at once.
+constexpr int mostRunningCopies = 64;
+
 } // namespace
+
+StagingFolder::StagingFolder() = default;
+
+StagingFolder::~StagingFolder() = default;
+
+StagingFolder &StagingFolder::ofThisProgram()
+{
+    static StagingFolder folder;
+    return folder;
+}
 
 QString StagingFolder::path()
 {
-    return QDir::tempPath() + QStringLiteral("/velmora");
+    return ofThisProgram().folder();
+}
+
+void StagingFolder::remove()
+{
+    ofThisProgram().tidyUp();
+}
+
+QString StagingFolder::folder()
+{
+    const QString tempPath = QDir::tempPath();
+    if (tempPath != chosenIn)
+        choose(tempPath);
+    return chosen;
+}
+
+void StagingFolder::choose(const QString &tempPath)
+{
+    release();
+    chosenIn = tempPath;
+    chosen = tempPath + QStringLiteral("/velmora");
+    for (int number = 1; number <= mostRunningCopies; ++number) {
+        const QString candidate = number == 1 ? chosen : chosen + QLatin1Char('-') + QString::number(number);
+        // Beside the folder, so that the folder itself can go when emptied.
+        auto candidateLock = std::make_unique<QLockFile>(candidate + QStringLiteral(".lock"));
+        // Held for as long as the program runs: only a dead holder makes it stale.
+        candidateLock->setStaleLockTime(0);
+        if (!candidateLock->tryLock(0))
+            continue;
+        const QFileInfo info(candidate);
+        if ((info.exists() || info.isSymLink()) && !isOurOwnFolder(candidate))
+            continue;
+        lock = std::move(candidateLock);
+        chosen = candidate;
+        return;
+    }
 }
 
 bool StagingFolder::prepare()
 {
-    const QString folder = path();
-    const QFileInfo info(folder);
+    const QString target = folder();
+    if (!lock)
+        return false;
+    const QFileInfo info(target);
     // A dangling link does not "exist", so links are looked at first.
     if (!info.isSymLink() && !info.isJunction() && !info.exists()) {
         QDir().mkpath(info.absolutePath());
         // Created owner-only from the start: another user on a shared
         // temporary folder must never see or fill it, not even briefly.
-        QDir().mkdir(folder, ownerOnly);
+        QDir().mkdir(target, ownerOnly);
     }
-    if (!isOurOwnFolder(folder))
+    if (!isOurOwnFolder(target))
         return false;
     // A folder left by an older run may be readable by others; close it.
-    QFile::setPermissions(folder, ownerOnly);
+    QFile::setPermissions(target, ownerOnly);
     return true;
 }
 
-void StagingFolder::remove()
+void StagingFolder::recordCopy(const QString &copyPath)
 {
-    const QString folder = path();
-    if (isOurOwnFolder(folder))
-        QDir(folder).removeRecursively();
+    // On a disk that ignores case, the new copy has replaced any copy whose
+    // name differs from it only in case.
+    forgetCopy(copyPath);
+    copies << copyPath;
 }
 
-bool StagingFolder::isPlainFileName(const QString &fileName)
+void StagingFolder::discardCopy(const QString &copyPath)
 {
-    return !fileName.isEmpty()
-        && fileName != QLatin1String(".")
-        && fileName != QLatin1String("..")
-        && !fileName.contains(QLatin1Char('/'))
-        && !fileName.contains(QLatin1Char('\\'));
+    if (!isCopy(copyPath))
+        return;
+    QFile::remove(copyPath);
+    forgetCopy(copyPath);
+}
+
+bool StagingFolder::isCopy(const QString &path) const
+{
+    for (const QString &copy : copies) {
+        if (FileNames::sameName(copy, path))
+            return true;
+    }
+    return false;
+}
+
+void StagingFolder::forgetCopy(const QString &copyPath)
+{
+    copies.removeIf([&copyPath](const QString &copy) { return FileNames::sameName(copy, copyPath); });
+}
+
+void StagingFolder::tidyUp()
+{
+    if (!chosen.isEmpty() && isOurOwnFolder(chosen)) {
+        for (const QString &copy : std::as_const(copies))
+            QFile::remove(copy);
+        // Only succeeds once the folder is empty.
+        QDir().rmdir(chosen);
+    }
+    copies.clear();
+}
+
+void StagingFolder::release()
+{
+    lock.reset();
+    chosenIn.clear();
+    chosen.clear();
+    copies.clear();
 }
 
 bool StagingFolder::isOurOwnFolder(const QString &folder)

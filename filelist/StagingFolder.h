@@ -1,26 +1,58 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QLockFile;
 
 // The folder that holds copies of renamed files, under the system's
-// temporary folder. It may be shared between users, so it is only used
-// when it is a real folder of our own.
+// temporary folder. Each running copy of the program has its own: the first
+// takes "velmora", one that finds it held by a live process takes a sibling.
+// The folder may be shared between users, so it is only used when it is a
+// real folder of our own.
 class StagingFolder
 {
 public:
+    StagingFolder();
+    ~StagingFolder();
+
+    // The folder of this running copy of the program.
+    static StagingFolder &ofThisProgram();
+    // ofThisProgram().folder() and ofThisProgram().tidyUp().
     static QString path();
-
-    // Creates the folder (owner-only) when missing. False when it cannot be
-    // used safely: not creatable, a symbolic link, or someone else's.
-    static bool prepare();
-
-    // Deletes the folder and its contents, never following a link.
     static void remove();
 
-    // Whether a copy under this name stays inside the folder: no path
-    // separators and no "." or "..".
-    static bool isPlainFileName(const QString &fileName);
+    // Chosen, and held, when first asked; chosen afresh should the system's
+    // temporary folder change.
+    QString folder();
+
+    // Creates the folder (owner-only) when missing. False when it cannot be
+    // used safely: not held, not creatable, a link, or someone else's.
+    bool prepare();
+
+    // The copies made here, which tidyUp() removes again.
+    void recordCopy(const QString &copyPath);
+    // Removes a copy made here.
+    void discardCopy(const QString &copyPath);
+    bool isCopy(const QString &path) const;
+
+    // Removes the copies made here, then the folder if nothing else is in
+    // it: whatever someone else put there stays, the folder with it.
+    void tidyUp();
+
+    // Lets the folder go for another running copy to take; the next use
+    // chooses again. Happens by itself when the program ends.
+    void release();
 
 private:
+    void choose(const QString &tempPath);
+    void forgetCopy(const QString &copyPath);
     static bool isOurOwnFolder(const QString &folder);
+
+    QString chosenIn;
+    QString chosen;
+    std::unique_ptr<QLockFile> lock;
+    QStringList copies;
 };

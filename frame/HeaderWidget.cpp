@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -52,7 +53,14 @@ void HeaderWidget::buildContents()
 
     auto *iconLabel = new QLabel(this);
     iconLabel->setContentsMargins(40, 0, 0, 0);
-    iconLabel->setPixmap(QPixmap(QStringLiteral(":/qrc/file-all.svg")));
+    // Drawn for the screen's pixels: loaded at its own size, the drawing
+    // would be enlarged, and blurred, on a scaled screen.
+    QImageReader package(QStringLiteral(":/qrc/file-all.svg"));
+    const qreal ratio = iconLabel->devicePixelRatioF();
+    package.setScaledSize(package.size() * ratio);
+    QPixmap packagePicture = QPixmap::fromImage(package.read());
+    packagePicture.setDevicePixelRatio(ratio);
+    iconLabel->setPixmap(packagePicture);
 
     describeButton(closeButton, QStringLiteral(":/qrc/close.png"), QStringLiteral("Close"));
     describeButton(minimizeButton, QStringLiteral(":/qrc/minimize.png"), QStringLiteral("Minimize"));

@@ -66,6 +66,14 @@ void once(QObject *context, std::function<bool()> condition, std::function<void(
     timer->start(10);
 }
 
+// A renamed copy as the program makes it: the tidy-up removes only those.
+QString stagedCopy(const QString &name, const QByteArray &content)
+{
+    const QString copy = TestSupport::writeFile(StagingFolder::path() + QLatin1Char('/') + name, content);
+    StagingFolder::ofThisProgram().recordCopy(copy);
+    return copy;
+}
+
 // In the child process: the program's road, until the parent kills it.
 int compressUntilKilled(const QString &file)
 {
@@ -132,6 +140,7 @@ void TestCompression::cleanup()
     CompressionRun::setCheckForTests({});
     MessageBox::clearAnswers();
     window.reset();
+    StagingFolder::ofThisProgram().release();
     env.reset();
 }
 
@@ -261,7 +270,7 @@ void TestCompression::outcomes()
         window->setArchiverProgram(env->root() + "/none");
     const QString in = env->root() + "/in";
     listFiles({TestSupport::writeFile(in + "/a.txt", "a"),
-               TestSupport::writeFile(StagingFolder::path() + "/b.txt", "b")});
+               stagedCopy("b.txt", "b")});
     const QString archive = destination();
     const int adBefore = AdvWidget::nextAdvIndex();
     MessageBox::setNextAnswer(QMessageBox::Yes);

@@ -4,6 +4,10 @@
 Run with Debian's Python and python3-pil:
     /usr/bin/python3 resources/tools/make_artwork.py
 
+The bitmaps the window scales with the screen (background, close cross,
+advertiser tiles) are also drawn at twice the size as name@2x.png, which Qt
+picks up on a screen scaled to 150 % or more.
+
 Output is byte-for-byte reproducible: randomness is seeded, and PNG/ICO files
 are written by the small encoders below, so no timestamps or metadata chunks
 sneak in and the colour type of every file stays exactly as intended.
@@ -179,15 +183,23 @@ def make_icon():
 
 # --- background photograph ------------------------------------------------------
 
-def make_background():
-    w, h, hz = 980, 777, 318
+def at_scale(name, scale):
+    """name.png at 1x, name@2x.png at 2x."""
+    stem, dot, ext = name.rpartition(".")
+    return name if scale == 1 else f"{stem}@{scale}x{dot}{ext}"
+
+
+def make_background(scale=1):
+    # The scene is laid out in 1x pixels; `scale` draws it with more of them.
+    s1 = scale
+    w, h, hz = 980 * s1, 777 * s1, 318 * s1
     rnd = random.Random(20240611)
 
     sky = vgradient((w, hz), (118, 162, 212), (206, 225, 241))
     # Soft cloud banks: coarse noise blown up so only large blobs survive.
     clouds = noise(rnd, (7, 9)).resize((w, hz), Image.BICUBIC)
     clouds = clouds.point(lambda v: max(0, v - 150) * 2)
-    clouds = clouds.filter(ImageFilter.GaussianBlur(18))
+    clouds = clouds.filter(ImageFilter.GaussianBlur(18 * s1))
     sky = Image.composite(Image.new("RGB", sky.size, (245, 248, 252)), sky,
                           clouds)
 
@@ -198,13 +210,16 @@ def make_background():
     tex = ImageChops.add(tex, noise(rnd, (256, 512)).resize(
         (4096, 1024), Image.BICUBIC), scale=2.0)
     k, depth, u0 = 150.0, 26820.0, 2048.0
-    coeffs = (-k / hz, -u0 / hz, (k * w / 2 + u0 * hz) / hz,
-              0.0, 0.0, -depth / hz, 0.0, -1.0 / hz)
+    # The ground plane is fixed in 1x pixels: output coordinates are
+    # divided by the scale, constant terms stay.
+    h1 = hz / s1
+    coeffs = (-k / h1 / s1, -u0 / h1 / s1, (k * w / s1 / 2 + u0 * h1) / h1,
+              0.0, 0.0, -depth / h1, 0.0, -1.0 / h1 / s1)
     projective = 2  # PIL's eight-coefficient (homography) transform mode
     ripples = tex.transform((w, h), projective, coeffs,
                             Image.BILINEAR, fillcolor=128)
     # Distant water is visually calm, and the far texture aliases anyway.
-    calm = ramp(w, h, lambda y: 255 * (y - hz) / 140)
+    calm = ramp(w, h, lambda y: 255 * (y - hz) / (140 * s1))
     ripples = Image.composite(ripples, Image.new("L", (w, h), 128), calm)
 
     deep = vgradient((w, h), (70, 110, 150), (28, 66, 110))
@@ -213,22 +228,28 @@ def make_background():
 
     img = water.copy()
     img.paste(sky, (0, 0))
-    haze = ramp(w, h, lambda y: 120 * math.exp(-abs(y - hz) / 9))
+    haze = ramp(w, h, lambda y: 120 * math.exp(-abs(y - hz) / (9 * s1)))
     img = Image.composite(Image.new("RGB", (w, h), (222, 233, 243)), img, haze)
 
     # Wake first so the boat sits on top of its own foam.
     sx, sy = 566, 452
+
+    def S(pts):
+        return [(x * s1, y * s1) for x, y in pts]
+
     wake = Image.new("L", (w, h), 0)
     d = ImageDraw.Draw(wake)
-    d.polygon([(sx, sy - 4), (150, 400), (120, 420), (sx, sy + 6)], fill=170)
-    d.polygon([(sx, sy), (180, 440), (170, 470), (sx, sy + 8)], fill=200)
-    d.polygon([(sx, sy - 3), (300, 430), (300, 446), (sx, sy + 6)], fill=255)
+    d.polygon(S([(sx, sy - 4), (150, 400), (120, 420), (sx, sy + 6)]), fill=170)
+    d.polygon(S([(sx, sy), (180, 440), (170, 470), (sx, sy + 8)]), fill=200)
+    d.polygon(S([(sx, sy - 3), (300, 430), (300, 446), (sx, sy + 6)]), fill=255)
     # Foam dies away with distance behind the stern.
-    fade = ramp(w, h, lambda x: 255 * (1 - (sx - x) / 430), along_x=True)
+    fade = ramp(w, h, lambda x: 255 * (1 - (sx * s1 - x) / (430 * s1)),
+                along_x=True)
     wake = ImageChops.multiply(wake, fade)
-    wake = ImageChops.multiply(wake, noise(rnd, (w // 3, h // 3)).resize(
+    # Drawn from as much noise at every scale, so both sizes show one wake.
+    wake = ImageChops.multiply(wake, noise(rnd, (980 // 3, 777 // 3)).resize(
         (w, h), Image.BICUBIC).point(lambda v: min(255, v * 2)))
-    wake = wake.filter(ImageFilter.GaussianBlur(3))
+    wake = wake.filter(ImageFilter.GaussianBlur(3 * s1))
     img = Image.composite(Image.new("RGB", (w, h), (240, 246, 250)), img, wake)
 
     s = 4
@@ -248,28 +269,29 @@ def make_background():
     bd.polygon(P([(50, 19), (72, 18.5), (80, 24), (52, 24.5)]),
                fill=(150, 175, 200, 255))
     bd.ellipse(P([(116, 33), (134, 39)]), fill=(240, 246, 250, 170))  # bow spray
-    boat = boat.resize((140, 60), Image.BOX)
-    img.paste(boat, (sx - 10, sy - 32), boat)
+    boat = boat.resize((140 * s1, 60 * s1), Image.BOX)
+    img.paste(boat, ((sx - 10) * s1, (sy - 32) * s1), boat)
 
     grain = noise(rnd, (w, h)).convert("RGB")
     img = Image.blend(img, grain, 0.03)
-    img = img.filter(ImageFilter.GaussianBlur(0.6))
+    img = img.filter(ImageFilter.GaussianBlur(0.6 * s1))
     # Washed out hard: the window draws #5272BA text straight on top of this.
     img = Image.blend(img, Image.new("RGB", (w, h), (255, 255, 255)), 0.87)
-    png_from_image(RES / "background.png", img)
+    png_from_image(RES / at_scale("background.png", scale), img)
 
 
 # --- window buttons ------------------------------------------------------------
 
-def make_close():
-    n = 778
+def make_close(scale=1):
+    n = 778 * scale
 
     def paint(d, s):
-        a, b = 150 * s, (n - 150) * s
-        stroke(d, [(a, a), (b, b)], 120 * s)
-        stroke(d, [(a, b), (b, a)], 120 * s)
+        a, b = 150 * scale * s, (n - 150 * scale) * s
+        stroke(d, [(a, a), (b, b)], 120 * scale * s)
+        stroke(d, [(a, b), (b, a)], 120 * scale * s)
 
-    png_white_palette(RES / "close.png", supersampled((n, n), 3, paint))
+    png_white_palette(RES / at_scale("close.png", scale),
+                      supersampled((n, n), 3, paint))
 
 
 def make_minimize():
@@ -383,48 +405,50 @@ def text_mask(text, px):
     return m.crop(m.getbbox())
 
 
-def make_tile(name, size, colour):
-    w, h = size
+def make_tile(name, size, colour, scale=1):
+    w, h = size[0] * scale, size[1] * scale
     W, H = w * SS, h * SS
+    u = SS * scale  # one 1x pixel, supersampled
     shape = Image.new("L", (W, H), 0)
     ImageDraw.Draw(shape).rounded_rectangle(
-        [SS, SS, W - SS - 1, H - SS - 1], radius=18 * SS, fill=255)
+        [u, u, W - u - 1, H - u - 1], radius=18 * u, fill=255)
     ink = Image.new("L", (W, H), 0)
 
     px = 24  # largest size that still leaves a comfortable margin
-    label = text_mask(name, px)
-    while label.width > W - 24 * SS and px > 8:
+    label = text_mask(name, px * scale)
+    while label.width > W - 24 * u and px > 8:
         px -= 1
-        label = text_mask(name, px)
+        label = text_mask(name, px * scale)
     ink.paste(label, ((W - label.width) // 2, (H - label.height) // 2))
 
-    ad = text_mask("Ad", 10)
-    pad = 3 * SS
-    ax, ay = 12 * SS, 12 * SS
+    ad = text_mask("Ad", 10 * scale)
+    pad = 3 * u
+    ax, ay = 12 * u, 12 * u
     ImageDraw.Draw(ink).rounded_rectangle(
         [ax - pad, ay - pad, ax + ad.width + pad, ay + ad.height + pad],
-        radius=3 * SS, outline=200, width=SS)
+        radius=3 * u, outline=200, width=u)
     ink.paste(ad, (ax, ay), ad)
 
     # Colour and coverage are filtered separately so edges never pick up
     # dark fringes from the transparent area.
     rgb = Image.composite(Image.new("RGB", (W, H), INK),
                           Image.new("RGB", (W, H), colour), ink)
-    img = rgb.resize(size, Image.BOX)
-    img.putalpha(shape.resize(size, Image.BOX))
-    png_from_image(RES / "adv" / f"{name}.png", img)
+    img = rgb.resize((w, h), Image.BOX)
+    img.putalpha(shape.resize((w, h), Image.BOX))
+    png_from_image(RES / "adv" / at_scale(f"{name}.png", scale), img)
 
 
 def main():
     make_icon()
-    make_background()
-    make_close()
+    for scale in (1, 2):
+        make_background(scale)
+        make_close(scale)
+        for name, size, colour in TILES:
+            make_tile(name, size, colour, scale)
     make_minimize()
     make_help()
     make_file_all()
     make_documents()
-    for name, size, colour in TILES:
-        make_tile(name, size, colour)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,67 @@
+#include "filelist/FileNames.h"
+
+#include <QStringList>
+
+FileNames::System FileNames::thisSystem()
+{
+#if defined(Q_OS_WIN)
+    return System::Windows;
+#elif defined(Q_OS_MACOS)
+    return System::MacOs;
+#else
+    return System::OtherUnix;
+#endif
+}
+
+Qt::CaseSensitivity FileNames::caseSensitivity(System system)
+{
+    return system == System::OtherUnix ? Qt::CaseSensitive : Qt::CaseInsensitive;
+}
+
+bool FileNames::sameName(const QString &a, const QString &b, System system)
+{
+    return QString::compare(a, b, caseSensitivity(system)) == 0;
+}
+
+bool FileNames::canHold(const QString &name, System system)
+{
+    const bool plain = !name.isEmpty()
+        && name != QLatin1String(".")
+        && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/'))
+        && !name.contains(QLatin1Char('\\'));
+    return plain && (system != System::Windows || windowsCanHold(name));
+}
+
+bool FileNames::windowsCanHold(const QString &name)
+{
+    // ":" would open an alternate data stream of another file; the rest
+    // make the copy fail.
+    static const QString refused = QStringLiteral("<>:\"|?*");
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || refused.contains(c))
+            return false;
+    }
+    // Windows drops a trailing dot or space without a word, so the copy
+    // would carry another name than the one shown.
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return false;
+    return !isDeviceName(name);
+}
+
+// CON, NUL, COM1, aux.txt ... open a device, whatever follows the first dot.
+bool FileNames::isDeviceName(const QString &name)
+{
+    QString base = name.section(QLatin1Char('.'), 0, 0).toUpper();
+    while (base.endsWith(QLatin1Char(' ')))
+        base.chop(1);
+    static const QStringList plainDevices{QStringLiteral("CON"), QStringLiteral("PRN"),
+                                          QStringLiteral("AUX"), QStringLiteral("NUL")};
+    if (plainDevices.contains(base))
+        return true;
+    if (base.size() != 4 || !(base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))))
+        return false;
+    // Windows counts the superscript digits as ports too.
+    static const QString portDigits = QStringLiteral("123456789\u00B9\u00B2\u00B3");
+    return portDigits.contains(base.at(3));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// How the file system the program runs on treats file names: which names it
+// can hold and when two names are one file. The list and the staging folder
+// both ask here, so that they never disagree.
+class FileNames
+{
+public:
+    // Windows and macOS compare names without case; Windows also refuses
+    // some characters and names outright.
+    enum class System { Windows, MacOs, OtherUnix };
+
+    static System thisSystem();
+
+    static Qt::CaseSensitivity caseSensitivity(System system = thisSystem());
+
+    // Whether the two names (or paths) name the same file on that system.
+    static bool sameName(const QString &a, const QString &b, System system = thisSystem());
+
+    // Whether a file of this name can be made in a folder, under exactly
+    // this name: no path separators, not "." or "..", and on Windows none
+    // of what it refuses or silently changes.
+    static bool canHold(const QString &name, System system = thisSystem());
+
+private:
+    static bool windowsCanHold(const QString &name);
+    static bool isDeviceName(const QString &name);
+};
