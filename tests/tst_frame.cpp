@@ -95,7 +95,6 @@ private slots:
     void dragResizesByPointerDistance_data();
     void dragResizesByPointerDistance();
     void maximizedWindowOffersNoResizing();
-    void titleBarDragSumsToPointerPath();
     void titleBarPressOnBorderResizes();
     void helpButtonOpensNewWindowPerClick();
     void minimizeButtonMinimizesOwnWindow();
@@ -171,20 +170,6 @@ void TestFrame::maximizedWindowOffersNoResizing()
     drag(&f.window, f.at({2, 150}), {{-40, 0}});
     drag(&f.window, f.at({50, 150}), {{100, 100}});
     QCOMPARE(f.window.geometry(), maximized);
-}
-
-void TestFrame::titleBarDragSumsToPointerPath()
-{
-    FramedWindow f;
-    QSignalSpy moves(f.header, &HeaderWidget::moveWindow);
-
-    const QPoint start = f.at({200, 30});
-    sendMouse(f.header, QEvent::MouseMove, start - QPoint(7, 3), Qt::NoButton, Qt::NoButton);
-    QCOMPARE(moves.count(), 0); // hovering moves nothing
-    drag(f.header, start, {{30, -5}, {80, -25}, {120, -30}});
-
-    QCOMPARE(moves.count(), 3);
-    QTRY_COMPARE(f.window.pos(), QPoint(220, 70));
 }
 
 void TestFrame::titleBarPressOnBorderResizes()
