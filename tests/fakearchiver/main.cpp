@@ -3,6 +3,7 @@
 // are the archiver's command line:
 //   FAKE_ARCHIVER_REMOVE       a file to delete first, as if it went mid-run
 //   FAKE_ARCHIVER_WRITE        "1": write a small archive at the archive name
+//   FAKE_ARCHIVER_TOUCH        a file to write meanwhile, as if the user made it
 //   FAKE_ARCHIVER_RECORD       a file to write its process id to, once the archive is written
 //   FAKE_ARCHIVER_IGNORE_TERM  "1": ignore a polite request to stop (SIGTERM)
 //   FAKE_ARCHIVER_WAIT_FOR     then wait until this file exists (for ever if it never does)
@@ -48,6 +49,7 @@ int main(int argc, char **argv)
     QFile::remove(order("FAKE_ARCHIVER_REMOVE"));
     if (order("FAKE_ARCHIVER_WRITE") == QLatin1String("1"))
         writeFile(archiveName(QCoreApplication::arguments()), "PK\x05\x06" + QByteArray(18, '\0'));
+    writeFile(order("FAKE_ARCHIVER_TOUCH"), "the user's own");
     writeFile(order("FAKE_ARCHIVER_RECORD"), QByteArray::number(QCoreApplication::applicationPid()) + '\n');
 
     const QString waitFor = order("FAKE_ARCHIVER_WAIT_FOR");
