@@ -200,6 +200,7 @@ void TestCompression::tellsTheOutcome_data()
     QTest::newRow("seven files gone") << "gone" << "write"
         << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
     QTest::newRow("cannot be started") << "" << "missing" << failedText;
+    QTest::newRow("crash after the marker") << "" << "write;crash" << failedText;
     // Blamed on the file, whatever words the system has for it.
     QTest::newRow("listed file gone mid-run") << "" << "write;remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
     QTest::newRow("destination appears mid-run") << "" << "write;touch=<in>/in.7z" << existsText;

@@ -8,12 +8,15 @@
 //   FAKE_ARCHIVER_IGNORE_TERM  "1": ignore a polite request to stop (SIGTERM)
 //   FAKE_ARCHIVER_WAIT_FOR     then wait until this file exists (for ever if it never does)
 //   FAKE_ARCHIVER_EXIT         the exit code (0 unless given)
+//   FAKE_ARCHIVER_CRASH        "1": print the success marker, then crash instead
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 #include <QThread>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -55,5 +58,10 @@ int main(int argc, char **argv)
     const QString waitFor = order("FAKE_ARCHIVER_WAIT_FOR");
     while (!waitFor.isEmpty() && !QFile::exists(waitFor))
         QThread::msleep(10);
+    if (order("FAKE_ARCHIVER_CRASH") == QLatin1String("1")) {
+        std::puts("Everything is Ok");
+        std::fflush(stdout);
+        std::abort();
+    }
     return order("FAKE_ARCHIVER_EXIT").toInt();
 }
