@@ -22,20 +22,15 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
-#include <unistd.h>
 #endif
 
-using TestSupport::FakeArchiver;
-using TestSupport::IsolatedEnvironment;
+using namespace TestSupport;
 
 namespace {
 
 const QString failedText = QStringLiteral("Compression failed!");
 const QString existsText = QStringLiteral("File with this name already exists");
 const QString successText = QStringLiteral("Compression finished successfully!");
-const QString deniedText = QStringLiteral(
-    "You are unable to save the file in the specified destination. To resolve this, kindly run the "
-    "app as an administrator or choose an alternative destination.");
 const QString unusableText = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
 
 QStringList entriesOf(const QString &folder)
@@ -43,33 +38,17 @@ QStringList entriesOf(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// The archiver's process id, once the stand-in has recorded all it records.
+// The archiver's process id, once the stand-in has written it whole.
 qint64 recordedPid(const QString &record)
 {
-    const QByteArray content = TestSupport::readFile(record);
-    if (!content.endsWith('\n'))
-        return 0;
-    return content.trimmed().split('\n').last().toLongLong();
-}
-
-// Acts once condition holds, from the event loop that the run under test keeps going.
-void once(QObject *context, std::function<bool()> condition, std::function<void()> action)
-{
-    auto *timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, condition, action] {
-        if (!condition())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start(10);
+    const QByteArray content = readFile(record);
+    return content.endsWith('\n') ? content.trimmed().toLongLong() : 0;
 }
 
 // A renamed copy as the program makes it: the tidy-up removes only those.
 QString stagedCopy(const QString &name, const QByteArray &content)
 {
-    const QString copy = TestSupport::writeFile(StagingFolder::path() + QLatin1Char('/') + name, content);
+    const QString copy = writeFile(StagingFolder::path() + QLatin1Char('/') + name, content);
     StagingFolder::ofThisProgram().recordCopy(copy);
     return copy;
 }
@@ -100,11 +79,8 @@ private slots:
     void defaultDestination_data();
     void defaultDestination();
     void chosenDestinationSurvivesARemoval();
-    void stopsBeforeTheArchiver_data();
-    void stopsBeforeTheArchiver();
-    void outcomes_data();
-    void outcomes();
-    void destinationAppearingMidRunIsKept();
+    void tellsTheOutcome_data();
+    void tellsTheOutcome();
     void cancelEndsAtOnceAndLeavesNothing_data();
     void cancelEndsAtOnceAndLeavesNothing();
     void windowKeepsWorkingWhileChecking();
@@ -117,19 +93,26 @@ private slots:
 private:
     void listFiles(const QStringList &paths);
     QString destination() const;
+    void whenArchiverRuns(std::function<void()> action);
 
     std::unique_ptr<IsolatedEnvironment> env;
+    std::unique_ptr<FakeArchiver> recorder;
     std::unique_ptr<MainWidget> window;
-    TestSupport::UrlCatcher urls;
-    QString record;
+    UrlCatcher urls;
+    QString in;     // the user's files
+    QString record; // written by the stand-in once it runs
+    QString never;  // waited for by a stand-in that must run until stopped
 };
 
 void TestCompression::init()
 {
     env = std::make_unique<IsolatedEnvironment>();
+    in = env->root() + "/in";
+    record = env->root() + "/archiver-ran.txt";
+    never = "wait_for=" + env->root() + "/never";
+    recorder = std::make_unique<FakeArchiver>("record=" + record);
     window = std::make_unique<MainWidget>();
     window->setArchiverProgram(FakeArchiver::program());
-    record = env->root() + "/archiver-ran.txt";
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
     urls.opened.clear();
 }
@@ -141,6 +124,7 @@ void TestCompression::cleanup()
     MessageBox::clearAnswers();
     window.reset();
     StagingFolder::ofThisProgram().release();
+    recorder.reset();
     env.reset();
 }
 
@@ -155,12 +139,24 @@ QString TestCompression::destination() const
     return window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->text();
 }
 
+// Acts from the event loop that the run under test keeps going.
+void TestCompression::whenArchiverRuns(std::function<void()> action)
+{
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, timer, [this, timer, action] {
+        if (!QFile::exists(record))
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action();
+    });
+    timer->start(10);
+}
+
 void TestCompression::defaultDestination_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("named after its folder") << "<root>data/Reports/q1.pdf" << "<root>data/Reports/Reports.7z";
-    QTest::newRow("spaces and letters") << "<root>home/me/Ünïcode Trip/a b.jpg" << "<root>home/me/Ünïcode Trip/Ünïcode Trip.7z";
     QTest::newRow("staging copy keeps it") << "<staging>/renamed.txt" << "C:/Users/username/Documents/compressed_files";
     // A root has no name: the file gives it.
     QTest::newRow("file at the root") << "<root>a.txt" << "<root>a.7z";
@@ -180,13 +176,13 @@ void TestCompression::defaultDestination()
 
 void TestCompression::chosenDestinationSurvivesARemoval()
 {
-    const QString a = TestSupport::writeFile(env->root() + "/in/a.txt", "a");
-    const QString b = TestSupport::writeFile(env->root() + "/in/b.txt", "b");
+    const QString a = writeFile(in + "/a.txt", "a");
+    const QString b = writeFile(in + "/b.txt", "b");
     listFiles({a, b});
     const QString chosen = env->root() + "/elsewhere/mine.7z";
     QDir().mkpath(env->root() + "/elsewhere");
-    TestSupport::ModalAnswerer answerer;
-    answerer.answerWith([chosen](QWidget *dialog) { TestSupport::chooseInFileDialog(dialog, chosen); },
+    ModalAnswerer answerer;
+    answerer.answerWith([chosen](QWidget *dialog) { chooseInFileDialog(dialog, chosen); },
                         [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
     window->onBrowseDestinationFolderClicked();
     QCOMPARE(destination(), chosen);
@@ -199,114 +195,61 @@ void TestCompression::chosenDestinationSurvivesARemoval()
     list->removeFile(b);
     QCoreApplication::processEvents();
     listFiles({a});
-    QCOMPARE(destination(), env->root() + "/in/in.7z");
+    QCOMPARE(destination(), in + "/in.7z");
 }
 
-void TestCompression::stopsBeforeTheArchiver_data()
+void TestCompression::tellsTheOutcome_data()
 {
-    QTest::addColumn<QString>("situation");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("empty list") << "empty" << "Please select at least one file to compress";
-    QTest::newRow("destination exists") << "exists" << existsText;
-    QTest::newRow("seven files gone") << "gone"
-        << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
-#ifdef Q_OS_UNIX
-    QTest::newRow("destination folder closed") << "closed" << deniedText;
-#endif
-}
-
-void TestCompression::stopsBeforeTheArchiver()
-{
-    QFETCH(QString, situation);
-    QFETCH(QString, message);
-    FakeArchiver fake("write;record=" + record);
-    const QString in = env->root() + "/in";
-    QStringList paths{TestSupport::writeFile(in + "/kept.txt", "k")};
-    for (int i = 1; situation == "gone" && i <= 7; ++i)
-        paths << TestSupport::writeFile(in + QStringLiteral("/gone %1.txt").arg(i), "g");
-    if (situation != "empty")
-        listFiles(paths);
-    for (const QString &path : paths.mid(1))
-        QFile::remove(path);
-    if (situation == "exists")
-        TestSupport::writeFile(destination(), "old");
-#ifdef Q_OS_UNIX
-    if (situation == "closed" && geteuid() == 0)
-        QSKIP("root can write into any folder");
-#endif
-    if (situation == "closed")
-        QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const QStringList before = entriesOf(in);
-    const int adBefore = AdvWidget::nextAdvIndex();
-    MessageBox::setNextAnswer(QMessageBox::Ok);
-
-    window->onCompressClicked();
-
-    QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(MessageBox::answeredTexts(), QStringList{message});
-    QVERIFY(!QFile::exists(record));
-    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore);
-    QCOMPARE(entriesOf(in), before);
-}
-
-void TestCompression::outcomes_data()
-{
+    QTest::addColumn<QString>("before"); // what stops the run before the archiver starts
     QTest::addColumn<QString>("orders");
     QTest::addColumn<QString>("message");
-    QTest::newRow("cannot be started") << "missing" << failedText;
-    QTest::newRow("marker, error exit, no archive") << "stdout=Everything is Ok\\n;exit=2" << failedText;
-    QTest::newRow("archive, warning exit") << "write;exit=1" << failedText;
+    QTest::newRow("empty list") << "empty" << "write" << "Please select at least one file to compress";
+    QTest::newRow("destination exists") << "exists" << "write" << existsText;
+    QTest::newRow("seven files gone") << "gone" << "write"
+        << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
+    QTest::newRow("cannot be started") << "" << "missing" << failedText;
+    QTest::newRow("crash after the marker") << "" << "write;crash" << failedText;
     // Blamed on the file, whatever words the system has for it.
-    QTest::newRow("listed file gone mid-run") << "remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
-    QTest::newRow("archive, clean exit") << "write" << successText;
+    QTest::newRow("listed file gone mid-run") << "" << "write;remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
+    QTest::newRow("destination appears mid-run") << "" << "write;touch=<in>/in.7z" << existsText;
+    QTest::newRow("archive, clean exit") << "" << "write" << successText;
 }
 
-void TestCompression::outcomes()
+void TestCompression::tellsTheOutcome()
 {
+    QFETCH(QString, before);
     QFETCH(QString, orders);
     QFETCH(QString, message);
-    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()));
+    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()).replace("<in>", in));
     if (orders == "missing")
         window->setArchiverProgram(env->root() + "/none");
-    const QString in = env->root() + "/in";
-    listFiles({TestSupport::writeFile(in + "/a.txt", "a"),
-               stagedCopy("b.txt", "b")});
-    const QString archive = destination();
+    QStringList paths{writeFile(in + "/a.txt", "a"), stagedCopy("b.txt", "b")};
+    for (int i = 1; before == "gone" && i <= 7; ++i)
+        paths << writeFile(in + QStringLiteral("/gone %1.txt").arg(i), "g");
+    if (before != "empty")
+        listFiles(paths);
+    for (const QString &path : paths.mid(2))
+        QFile::remove(path);
+    if (before == "exists")
+        writeFile(destination(), "the user's own");
     const int adBefore = AdvWidget::nextAdvIndex();
     MessageBox::setNextAnswer(QMessageBox::Yes);
 
     window->onCompressClicked();
 
     const bool success = message == successText;
-    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + archive : message});
-    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + 1);
-    const QList<QUrl> opened = success ? QList<QUrl>{QUrl::fromLocalFile(in)} : QList<QUrl>();
-    QCOMPARE(urls.opened, opened);
-    // The destination holds a finished archive or nothing, and no temporary one is left.
-    const QStringList left = success ? QStringList{"a.txt", "in.7z"} : QStringList{"a.txt"};
-    QCOMPARE(entriesOf(in), left);
-    QCOMPARE(window->findChild<FileWidget *>()->getFiles().isEmpty(), success);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + in + "/in.7z" : message});
+    QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + (before.isEmpty() ? 1 : 0));
+    if (!before.isEmpty())
+        QVERIFY(!QFile::exists(record));
+    QCOMPARE(urls.opened, success ? QList<QUrl>{QUrl::fromLocalFile(in)} : QList<QUrl>());
+    // The destination holds the finished archive, the user's own file or nothing; no temporary one is left.
+    const QByteArray left = readFile(in + "/in.7z");
+    QCOMPARE(entriesOf(in), left.isEmpty() ? QStringList{"a.txt"} : (QStringList{"a.txt", "in.7z"}));
+    QCOMPARE(left.startsWith("PK"), success);
+    QCOMPARE(left == "the user's own", message == existsText);
+    QCOMPARE(window->findChild<FileWidget *>()->getFiles().isEmpty(), success || before == "empty");
     QCOMPARE(QFileInfo::exists(StagingFolder::path()), !success);
-}
-
-void TestCompression::destinationAppearingMidRunIsKept()
-{
-    const QString go = env->root() + "/go";
-    FakeArchiver fake("write;record=" + record + ";wait_for=" + go);
-    const QString in = env->root() + "/in";
-    listFiles({TestSupport::writeFile(in + "/a.txt", "a")});
-    const QString archive = destination();
-    once(this, [&] { return QFile::exists(record); }, [&] {
-        TestSupport::writeFile(archive, "the user's own");
-        TestSupport::writeFile(go, "");
-    });
-    MessageBox::setNextAnswer(QMessageBox::Ok);
-
-    window->onCompressClicked();
-
-    QCOMPARE(MessageBox::answeredTexts(), QStringList{existsText});
-    QCOMPARE(TestSupport::readFile(archive), QByteArray("the user's own"));
-    QCOMPARE(entriesOf(in), (QStringList{"a.txt", "in.7z"}));
 }
 
 void TestCompression::cancelEndsAtOnceAndLeavesNothing_data()
@@ -320,11 +263,10 @@ void TestCompression::cancelEndsAtOnceAndLeavesNothing()
 {
     QFETCH(bool, byEscape);
     // As a console program on Windows: a polite request to stop goes unheard.
-    FakeArchiver fake("write;wait_ms=forever;ignore_term;record=" + record);
-    const QString in = env->root() + "/in";
-    listFiles({TestSupport::writeFile(in + "/a.txt", "a")});
+    FakeArchiver fake("write;ignore_term;" + never);
+    listFiles({writeFile(in + "/a.txt", "a")});
     QElapsedTimer sinceCancel;
-    once(this, [&] { return QFile::exists(record); }, [&] {
+    whenArchiverRuns([&] {
         auto *dialog = QApplication::activeModalWidget();
         QVERIFY(dialog);
         auto *button = dialog->findChild<QPushButton *>();
@@ -361,7 +303,7 @@ void TestCompression::windowKeepsWorkingWhileChecking()
         return QStringList();
     });
     QTimer::singleShot(0, window.get(), [&] { timerFired = true; });
-    listFiles({TestSupport::writeFile(env->root() + "/in/a.txt", "a")});
+    listFiles({writeFile(in + "/a.txt", "a")});
     MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();
@@ -384,11 +326,9 @@ void TestCompression::killedProgramLeavesNothing_data()
 void TestCompression::killedProgramLeavesNothing()
 {
     QFETCH(bool, asked);
-    FakeArchiver fake("write;wait_ms=forever;record=" + record);
-    const QString in = env->root() + "/in";
-    const QString file = TestSupport::writeFile(in + "/a.txt", "a");
+    FakeArchiver fake("write;" + never);
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {"--compress-until-killed", file});
+    child.start(QCoreApplication::applicationFilePath(), {"--compress-until-killed", writeFile(in + "/a.txt", "a")});
     QTRY_VERIFY_WITH_TIMEOUT(recordedPid(record) > 0, 20000);
 
 #ifdef Q_OS_UNIX
@@ -399,7 +339,7 @@ void TestCompression::killedProgramLeavesNothing()
         child.kill();
     QVERIFY(child.waitForFinished());
 
-    QTRY_VERIFY(TestSupport::processEnded(recordedPid(record)));
+    QTRY_VERIFY(processEnded(recordedPid(record)));
     QVERIFY(!QFileInfo::exists(in + "/in.7z"));
     if (asked) {
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
@@ -410,10 +350,9 @@ void TestCompression::killedProgramLeavesNothing()
 void TestCompression::quittingMidRunLeavesNothing()
 {
     // As the title bar's close button does it, from the program's event loop.
-    FakeArchiver fake("write;wait_ms=forever;ignore_term;record=" + record);
-    const QString in = env->root() + "/in";
-    listFiles({TestSupport::writeFile(in + "/a.txt", "a")});
-    once(this, [&] { return QFile::exists(record); }, &QCoreApplication::quit);
+    FakeArchiver fake("write;ignore_term;" + never);
+    listFiles({writeFile(in + "/a.txt", "a")});
+    whenArchiverRuns(&QCoreApplication::quit);
     QTimer::singleShot(0, window.get(), &MainWidget::onCompressClicked);
     QCoreApplication::exec();
     QCOMPARE(entriesOf(in), QStringList{"a.txt"});
@@ -422,28 +361,25 @@ void TestCompression::quittingMidRunLeavesNothing()
 
 void TestCompression::realArchiverWritesExactlyTheName()
 {
-    const QString program = TestSupport::sevenZip();
+    const QString program = sevenZip();
     if (program.isEmpty())
         QSKIP("7zz (Debian package 7zip) is not installed");
     window->setArchiverProgram(program);
     const QString out = env->root() + "/out";
-    const QString precious = TestSupport::writeFile(env->root() + "/keep/precious.txt", "precious\n");
     // An archive of the extensionless name plus ".zip", which 7-Zip would add to.
-    QVERIFY(TestSupport::runProgram(program, {"a", "-tzip", out + "/backup.zip", precious}));
-    const QByteArray zipBefore = TestSupport::readFile(out + "/backup.zip");
-    listFiles({TestSupport::writeFile(env->root() + "/in/a.txt", "a\n"),
-               TestSupport::writeFile(env->root() + "/in/b c ü.txt", "b\n")});
+    QVERIFY(runProgram(program, {"a", "-tzip", out + "/backup.zip", writeFile(env->root() + "/precious.txt", "p")}));
+    const QByteArray zipBefore = readFile(out + "/backup.zip");
+    listFiles({writeFile(in + "/a.txt", "a\n"), writeFile(in + "/b c ü.txt", "b\n")});
     window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->setText(out + "/backup");
     MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();
 
     QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
-    QCOMPARE(TestSupport::readFile(out + "/backup.zip"), zipBefore);
+    QCOMPARE(readFile(out + "/backup.zip"), zipBefore);
     QCOMPARE(entriesOf(out), (QStringList{"backup", "backup.zip"}));
-    QVERIFY(TestSupport::runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", out + "/backup"}));
-    QCOMPARE(TestSupport::filesUnder(env->root() + "/extracted"),
-             (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}}));
+    QVERIFY(runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", out + "/backup"}));
+    QCOMPARE(filesUnder(env->root() + "/extracted"), (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}}));
 }
 
 int main(int argc, char **argv)

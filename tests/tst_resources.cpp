@@ -23,7 +23,6 @@ private slots:
     void cleanup();
 
     void everyPictureLoads();
-    void styledBackgroundIsPainted_data();
     void styledBackgroundIsPainted();
     void styleSheetReachesItsWidgets();
 
@@ -62,39 +61,22 @@ void TestResources::everyPictureLoads()
     QVERIFY(pictures > 0);
 }
 
-void TestResources::styledBackgroundIsPainted_data()
-{
-    QTest::addColumn<QString>("className");
-    for (const char *name : {"MainWidget", "FileWidget", "SingleFileWidget", "HeaderWidget", "HelpWidget"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
 // A plain QWidget subclass paints no style-sheet background of its own.
 void TestResources::styledBackgroundIsPainted()
 {
-    QFETCH(QString, className);
     const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a.txt"), "a");
-    qApp->setStyleSheet(className + QStringLiteral(" { background: #12ab34; }"));
-
-    // Inside a plain window, whose own background would hide a missing paint.
-    QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    QWidget *styled = nullptr;
-    if (className == QLatin1String("MainWidget"))
-        styled = new MainWidget;
-    else if (className == QLatin1String("FileWidget"))
-        styled = new FileWidget;
-    else if (className == QLatin1String("SingleFileWidget"))
-        styled = new SingleFileWidget(file);
-    else if (className == QLatin1String("HeaderWidget"))
-        styled = new HeaderWidget;
-    else
-        styled = new HelpWidget;
-    layout->addWidget(styled);
-    window.resize(window.sizeHint());
-
-    QCOMPARE(colourAt(&window, QPoint(1, 1)), QColor(0x12, 0xab, 0x34));
+    for (QWidget *styled : QList<QWidget *>{new MainWidget, new FileWidget, new SingleFileWidget(file),
+                                            new HeaderWidget, new HelpWidget}) {
+        const char *className = styled->metaObject()->className();
+        qApp->setStyleSheet(QLatin1String(className) + QStringLiteral(" { background: #12ab34; }"));
+        // Inside a plain window, whose own background would hide a missing paint.
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(styled);
+        window.resize(window.sizeHint());
+        QVERIFY2(colourAt(&window, QPoint(1, 1)) == QColor(0x12, 0xab, 0x34), className);
+    }
 }
 
 void TestResources::styleSheetReachesItsWidgets()

@@ -7,6 +7,4 @@ set -eu
 prefix=$(mktemp -d /tmp/brimlet-install.XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
-status=0
-sh "$(dirname "$0")/run-under-xvfb.sh" "$2" "$prefix/bin/brimlet" || status=$?
-exit $status
+sh "$(dirname "$0")/run-under-xvfb.sh" "$2" "$prefix/bin/brimlet"

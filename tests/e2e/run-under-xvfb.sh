@@ -1,12 +1,8 @@
 #!/bin/sh
-# Runs one end-to-end test of the real program in a virtual window:
-#
-#   run-under-xvfb.sh [--unprivileged] TEST.py PROGRAM
-#
-# The script calls itself through each layer: a private X server, as the user
-# "nobody" with --unprivileged when started as root (for folders the user may
-# not write), a private session bus with the accessibility bus on it, and
-# Debian's Python, which has pyatspi. Exit status 77 means skipped.
+# run-under-xvfb.sh [--unprivileged] TEST.py PROGRAM: one end-to-end test on a
+# private X server (as the user "nobody" with --unprivileged when run as root),
+# session bus and accessibility bus, under Debian's Python (it has pyatspi).
+# The script calls itself for each layer. Exit status 77 means skipped.
 set -eu
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"

@@ -1,16 +1,14 @@
 // A stand-in for the 7-Zip console program, for tests that need a given
 // behaviour. It takes its orders from the environment, since its arguments
 // are the archiver's command line:
-//   FAKE_ARCHIVER_STDOUT, FAKE_ARCHIVER_STDERR  printed as given (\n, \r, \b
-//                                               and \\ are understood)
-//   FAKE_ARCHIVER_EXIT       the exit code (0 unless given)
-//   FAKE_ARCHIVER_WRITE      "1": write a small archive at the archive name
-//   FAKE_ARCHIVER_REMOVE     a file to delete first, as if it went mid-run
-//   FAKE_ARCHIVER_WAIT_MS    then wait this long; "forever" waits for ever
-//   FAKE_ARCHIVER_WAIT_FOR   then wait until this file exists
+//   FAKE_ARCHIVER_REMOVE       a file to delete first, as if it went mid-run
+//   FAKE_ARCHIVER_WRITE        "1": write a small archive at the archive name
+//   FAKE_ARCHIVER_TOUCH        a file to write meanwhile, as if the user made it
+//   FAKE_ARCHIVER_RECORD       a file to write its process id to, once the archive is written
 //   FAKE_ARCHIVER_IGNORE_TERM  "1": ignore a polite request to stop (SIGTERM)
-//   FAKE_ARCHIVER_RECORD     a file to write the arguments to, one a line,
-//                            followed by its own process id
+//   FAKE_ARCHIVER_WAIT_FOR     then wait until this file exists (for ever if it never does)
+//   FAKE_ARCHIVER_EXIT         the exit code (0 unless given)
+//   FAKE_ARCHIVER_CRASH        "1": print the success marker, then crash instead
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
@@ -18,26 +16,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-QByteArray order(const char *name)
+QString order(const char *name)
 {
-    return qgetenv(name);
-}
-
-QByteArray unescaped(const QByteArray &text)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) != '\\' || i + 1 == text.size()) {
-            out += text.at(i);
-            continue;
-        }
-        const char next = text.at(++i);
-        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 'b' ? '\b' : next;
-    }
-    return out;
+    return qEnvironmentVariable(name);
 }
 
 // The archive's name is the first argument after the command that is not a switch.
@@ -50,14 +35,11 @@ QString archiveName(const QStringList &args)
     return QString();
 }
 
-void record(const QStringList &args)
+void writeFile(const QString &path, const QByteArray &content)
 {
-    QFile file(QString::fromLocal8Bit(order("FAKE_ARCHIVER_RECORD")));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::WriteOnly))
-        return;
-    for (qsizetype i = 1; i < args.size(); ++i)
-        file.write(args.at(i).toUtf8() + '\n');
-    file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+    QFile file(path);
+    if (!path.isEmpty() && file.open(QIODevice::WriteOnly))
+        file.write(content);
 }
 
 } // namespace
@@ -65,30 +47,21 @@ void record(const QStringList &args)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (order("FAKE_ARCHIVER_IGNORE_TERM") == "1")
+    if (order("FAKE_ARCHIVER_IGNORE_TERM") == QLatin1String("1"))
         std::signal(SIGTERM, SIG_IGN);
-    QFile::remove(QString::fromLocal8Bit(order("FAKE_ARCHIVER_REMOVE")));
-    if (order("FAKE_ARCHIVER_WRITE") == "1") {
-        QFile archive(archiveName(args));
-        if (archive.open(QIODevice::WriteOnly))
-            archive.write("PK\x05\x06" + QByteArray(18, '\0'));
-    }
-    std::fputs(unescaped(order("FAKE_ARCHIVER_STDOUT")).constData(), stdout);
-    std::fputs(unescaped(order("FAKE_ARCHIVER_STDERR")).constData(), stderr);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    // Written last: a test that finds it knows the archive is there.
-    record(args);
+    QFile::remove(order("FAKE_ARCHIVER_REMOVE"));
+    if (order("FAKE_ARCHIVER_WRITE") == QLatin1String("1"))
+        writeFile(archiveName(QCoreApplication::arguments()), "PK\x05\x06" + QByteArray(18, '\0'));
+    writeFile(order("FAKE_ARCHIVER_TOUCH"), "the user's own");
+    writeFile(order("FAKE_ARCHIVER_RECORD"), QByteArray::number(QCoreApplication::applicationPid()) + '\n');
 
-    const QByteArray wait = order("FAKE_ARCHIVER_WAIT_MS");
-    if (wait == "forever") {
-        for (;;)
-            QThread::sleep(60);
-    }
-    QThread::msleep(wait.toULong());
-    const QString waitFor = QString::fromLocal8Bit(order("FAKE_ARCHIVER_WAIT_FOR"));
+    const QString waitFor = order("FAKE_ARCHIVER_WAIT_FOR");
     while (!waitFor.isEmpty() && !QFile::exists(waitFor))
         QThread::msleep(10);
+    if (order("FAKE_ARCHIVER_CRASH") == QLatin1String("1")) {
+        std::puts("Everything is Ok");
+        std::fflush(stdout);
+        std::abort();
+    }
     return order("FAKE_ARCHIVER_EXIT").toInt();
 }

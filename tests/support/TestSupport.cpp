@@ -5,14 +5,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QMap>
-#include <QProcess>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QPointer>
+#include <QProcess>
 #include <QScopedValueRollback>
 #include <QStandardPaths>
 
@@ -27,12 +25,7 @@ namespace {
 // Environments may overlap (a new one made before the old one goes, as with
 // `env = std::make_unique<...>()`): the newest one alive is always in force,
 // and the machine's own values come back only when the last one goes.
-QList<IsolatedEnvironment *> &liveEnvironments()
-{
-    static QList<IsolatedEnvironment *> live;
-    return live;
-}
-
+QList<IsolatedEnvironment *> liveEnvironments;
 QByteArray originalTmp;
 QByteArray originalHome;
 
@@ -40,9 +33,19 @@ QByteArray originalHome;
 QString scratchTemplate()
 {
     QString base = QDir::tempPath();
-    if (!liveEnvironments().isEmpty())
+    if (!liveEnvironments.isEmpty())
         base = originalTmp.isEmpty() ? QStringLiteral("/tmp") : QString::fromLocal8Bit(originalTmp);
     return base + QStringLiteral("/brimlet-test-XXXXXX");
+}
+
+QString makeFile(const QString &path, const QByteArray &content, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()
+        || (size >= 0 && !file.resize(size)))
+        return QString();
+    return path;
 }
 
 } // namespace
@@ -50,27 +53,26 @@ QString scratchTemplate()
 IsolatedEnvironment::IsolatedEnvironment()
     : dir(scratchTemplate())
 {
-    QDir(dir.path()).mkpath(QStringLiteral("tmp"));
-    QDir(dir.path()).mkpath(QStringLiteral("home"));
-    QDir(dir.path()).mkpath(QStringLiteral("work"));
-    if (liveEnvironments().isEmpty()) {
+    for (const char *folder : {"tmp", "home", "work"})
+        QDir(dir.path()).mkpath(QLatin1String(folder));
+    if (liveEnvironments.isEmpty()) {
         originalTmp = qgetenv("TMPDIR");
         originalHome = qgetenv("HOME");
     }
-    liveEnvironments().append(this);
+    liveEnvironments.append(this);
     apply();
     QStandardPaths::setTestModeEnabled(true);
 }
 
 IsolatedEnvironment::~IsolatedEnvironment()
 {
-    liveEnvironments().removeOne(this);
-    if (!liveEnvironments().isEmpty()) {
-        liveEnvironments().last()->apply();
-    } else {
-        qputenv("TMPDIR", originalTmp);
-        qputenv("HOME", originalHome);
+    liveEnvironments.removeOne(this);
+    if (!liveEnvironments.isEmpty()) {
+        liveEnvironments.last()->apply();
+        return;
     }
+    qputenv("TMPDIR", originalTmp);
+    qputenv("HOME", originalHome);
 }
 
 void IsolatedEnvironment::apply() const
@@ -79,52 +81,62 @@ void IsolatedEnvironment::apply() const
     qputenv("HOME", homePath().toLocal8Bit());
 }
 
-bool IsolatedEnvironment::isValid() const
-{
-    return dir.isValid();
-}
-
-QString IsolatedEnvironment::root() const
-{
-    return dir.path() + QStringLiteral("/work");
-}
-
-QString IsolatedEnvironment::tempPath() const
-{
-    return dir.path() + QStringLiteral("/tmp");
-}
-
-QString IsolatedEnvironment::homePath() const
-{
-    return dir.path() + QStringLiteral("/home");
-}
-
 QString writeFile(const QString &path, const QByteArray &content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    file.write(content);
-    return path;
+    return makeFile(path, content, -1);
 }
 
 QString makeSparseFile(const QString &path, qint64 size)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.resize(size))
-        return QString();
-    return path;
+    return makeFile(path, QByteArray(), size);
 }
 
-QString writeScript(const QString &path, const QByteArray &body)
+QByteArray readFile(const QString &path)
 {
-    if (writeFile(path, "#!/bin/sh\n" + body).isEmpty())
-        return QString();
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                    | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-    return path;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> filesUnder(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+bool runProgram(const QString &program, const QStringList &args, QByteArray *out)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (out)
+        *out = process.readAllStandardOutput();
+    return ok;
+}
+
+QString sevenZip()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
+}
+
+bool processEnded(qint64 pid)
+{
+#ifdef Q_OS_WIN
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    const bool ended = !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    if (process)
+        CloseHandle(process);
+    return ended;
+#else
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+#endif
 }
 
 void chooseInFileDialog(QWidget *fileDialog, const QString &path)
@@ -143,20 +155,38 @@ void chooseInFileDialog(QWidget *fileDialog, const QString &path)
     static_cast<QDialog *>(dialog)->accept();
 }
 
+FakeArchiver::FakeArchiver(const QString &orders)
+{
+    for (const QString &part : orders.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype equals = part.indexOf(QLatin1Char('='));
+        const QByteArray name = "FAKE_ARCHIVER_" + part.left(equals).toUpper().toLatin1();
+        qputenv(name, equals < 0 ? QByteArray("1") : part.mid(equals + 1).toUtf8());
+        names << name;
+    }
+}
+
+FakeArchiver::~FakeArchiver()
+{
+    for (const QByteArray &name : names)
+        qunsetenv(name);
+}
+
+QString FakeArchiver::program()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("fakearchiver"), {QCoreApplication::applicationDirPath()});
+}
+
 ModalAnswerer::ModalAnswerer(QObject *parent)
     : QObject(parent)
 {
-    timer.setInterval(10);
     connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
-    timer.start();
+    timer.start(10);
 }
 
 void ModalAnswerer::answerMessageBox(QMessageBox::StandardButton button)
 {
     answerWith([button](QWidget *widget) {
-        auto *box = qobject_cast<QMessageBox *>(widget);
-        if (!box)
-            return;
+        auto *box = static_cast<QMessageBox *>(widget);
         if (QAbstractButton *target = box->button(button))
             target->click();
         else
@@ -167,23 +197,18 @@ void ModalAnswerer::answerMessageBox(QMessageBox::StandardButton button)
 void ModalAnswerer::answerInputDialog(const QString &text)
 {
     answerWith([text](QWidget *widget) {
-        if (auto *dialog = qobject_cast<QInputDialog *>(widget)) {
-            dialog->setTextValue(text);
-            dialog->accept();
-        }
+        static_cast<QInputDialog *>(widget)->setTextValue(text);
+        static_cast<QInputDialog *>(widget)->accept();
     }, [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
 }
 
 void ModalAnswerer::cancelInputDialog()
 {
-    answerWith([](QWidget *widget) {
-        if (auto *dialog = qobject_cast<QInputDialog *>(widget))
-            dialog->reject();
-    }, [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
+    answerWith([](QWidget *widget) { static_cast<QInputDialog *>(widget)->reject(); },
+               [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
 }
 
-void ModalAnswerer::answerWith(std::function<void(QWidget *)> answer,
-                               std::function<bool(QWidget *)> accepts)
+void ModalAnswerer::answerWith(std::function<void(QWidget *)> answer, std::function<bool(QWidget *)> accepts)
 {
     answers.enqueue({std::move(accepts), std::move(answer)});
 }
@@ -233,12 +258,10 @@ void ModalAnswerer::poll()
     }
     if (!modal || answers.isEmpty() || !modal->isVisible())
         return;
-    const Answer &next = answers.head();
-    if (next.accepts && !next.accepts(modal))
+    if (answers.head().accepts && !answers.head().accepts(modal))
         return;
 
-    SeenBox box;
-    box.windowTitle = modal->windowTitle();
+    SeenBox box{QString(), QString(), modal->windowTitle(), QStringList()};
     if (auto *messageBox = qobject_cast<QMessageBox *>(modal)) {
         box.text = messageBox->text();
         box.informativeText = messageBox->informativeText();
@@ -254,92 +277,6 @@ void ModalAnswerer::poll()
     retries = 0;
     lastAction = answers.dequeue().action;
     lastAction(modal);
-}
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-FakeArchiver::FakeArchiver(const QString &orders)
-{
-    const QStringList parts = orders.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        const qsizetype equals = part.indexOf(QLatin1Char('='));
-        const QByteArray name = "FAKE_ARCHIVER_" + part.left(equals).toUpper().toLatin1();
-        qputenv(name, equals < 0 ? QByteArray("1") : part.mid(equals + 1).toUtf8());
-        names << name;
-    }
-}
-
-FakeArchiver::~FakeArchiver()
-{
-    for (const QByteArray &name : names)
-        qunsetenv(name);
-}
-
-QString FakeArchiver::program()
-{
-#ifdef Q_OS_WIN
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver.exe");
-#else
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/fakearchiver");
-#endif
-}
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QMap<QString, QByteArray> filesUnder(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
-
-bool runProgram(const QString &program, const QStringList &args, QByteArray *out)
-{
-    QProcess process;
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, args);
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
-                    && process.exitCode() == 0;
-    if (out)
-        *out = process.readAllStandardOutput();
-    return ok;
-}
-
-QString sevenZip()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
-}
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-bool processEnded(qint64 pid)
-{
-#ifdef Q_OS_WIN
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
-    const bool ended = !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-    if (process)
-        CloseHandle(process);
-    return ended;
-#else
-    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
-#endif
 }
 
 } // namespace TestSupport

@@ -25,10 +25,10 @@ public:
     IsolatedEnvironment();
     ~IsolatedEnvironment();
 
-    bool isValid() const;
-    QString root() const;     // a scratch folder for the test's own files
-    QString tempPath() const; // what QDir::tempPath() now answers
-    QString homePath() const;
+    bool isValid() const { return dir.isValid(); }
+    QString root() const { return dir.path() + QStringLiteral("/work"); } // for the test's own files
+    QString tempPath() const { return dir.path() + QStringLiteral("/tmp"); } // what QDir::tempPath() answers
+    QString homePath() const { return dir.path() + QStringLiteral("/home"); }
 
 private:
     void apply() const;
@@ -38,20 +38,25 @@ private:
 
 // Writes content to path (creating folders); returns the path.
 QString writeFile(const QString &path, const QByteArray &content);
-
 // Makes a sparse file of the given size; returns the path or an empty string.
 QString makeSparseFile(const QString &path, qint64 size);
-
-// Writes an executable shell script (a fake archiver, say) and returns its path.
-QString writeScript(const QString &path, const QByteArray &body);
+// The content of a file, empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Every file under root: its path relative to root, and its content.
+QMap<QString, QByteArray> filesUnder(const QString &root);
+// Runs a program to its end; true when it exited with 0. Its output goes to *out.
+bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr);
+// Debian's 7-Zip, or an empty string when it is not installed.
+QString sevenZip();
+// True when no process of this id runs any more (a zombie counts as ended).
+bool processEnded(qint64 pid);
 
 // Chooses a path in an open QFileDialog as a user would: the full path typed
 // into its name field, nothing selected in its views, then accept.
 void chooseInFileDialog(QWidget *fileDialog, const QString &path);
 
 // Stands in for the desktop's browser and file manager: register it with
-// QDesktopServices::setUrlHandler(scheme, &catcher, "open") and it keeps
-// what the program asked to open.
+// QDesktopServices::setUrlHandler(scheme, &catcher, "open").
 class UrlCatcher : public QObject
 {
     Q_OBJECT
@@ -61,6 +66,21 @@ public:
 
 public slots:
     void open(const QUrl &url) { opened << url; }
+};
+
+// The stand-in archiver built with the tests (tests/fakearchiver), with its
+// orders in force for as long as this lives: "write;exit=1" sets
+// FAKE_ARCHIVER_WRITE=1 and FAKE_ARCHIVER_EXIT=1.
+class FakeArchiver
+{
+public:
+    explicit FakeArchiver(const QString &orders = QString());
+    ~FakeArchiver();
+
+    static QString program();
+
+private:
+    QList<QByteArray> names;
 };
 
 // What a modal box showed when it was answered.
@@ -117,45 +137,5 @@ private:
     bool polling = false;
     QList<SeenBox> boxes;
 };
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-// The stand-in archiver built with the tests (tests/fakearchiver), with its
-// orders in force for as long as this lives: "write;exit=1;stdout=text\n"
-// sets FAKE_ARCHIVER_WRITE=1, FAKE_ARCHIVER_EXIT=1 and FAKE_ARCHIVER_STDOUT.
-class FakeArchiver
-{
-public:
-    explicit FakeArchiver(const QString &orders = QString());
-    ~FakeArchiver();
-
-    static QString program();
-
-private:
-    QList<QByteArray> names;
-};
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-// The content of a file, empty when it cannot be read.
-QByteArray readFile(const QString &path);
-// Every file under root: its path relative to root, and its content.
-QMap<QString, QByteArray> filesUnder(const QString &root);
-// Runs a program to its end; true when it exited with 0. Its output goes to *out.
-bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr);
-// Debian's 7-Zip, or an empty string when it is not installed.
-QString sevenZip();
-
-} // namespace TestSupport
-
-namespace TestSupport {
-
-// True when no process of this id runs any more (a zombie that nobody has
-// waited for yet counts as ended).
-bool processEnded(qint64 pid);
 
 } // namespace TestSupport
