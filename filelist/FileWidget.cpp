@@ -111,6 +111,12 @@ void FileWidget::addFile(QString path)
     // Made inside the grid's widget at once, for the same reason as the
     // row's own children; a refused row is never shown there.
     auto *row = new SingleFileWidget(path, gridLayout->parentWidget());
+    // The user stopped the measuring of a folder: it is not added.
+    if (!row->isMeasured()) {
+        row->hide();
+        row->deleteLater();
+        return;
+    }
     connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
     connect(row, &SingleFileWidget::filePathChanged, this, &FileWidget::onFileNameChanged);
     connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);

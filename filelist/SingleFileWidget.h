@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
 
@@ -23,6 +24,10 @@ public:
     // anew for the same path would; the list uses this when it rebuilds.
     void reload();
 
+    // False for a folder whose measuring the user cancelled before its size
+    // was ever known; such a row is not to be listed.
+    bool isMeasured() const;
+
 signals:
     void clicked(QString filePath);
     void clickedForRename();
@@ -38,10 +43,11 @@ protected:
 
 private:
     void readFile();
+    void measureFolder(const QDateTime &modified);
     void buildUi();
     QPixmap typePicture() const;
     QString sizeText() const;
-    bool copyToStagingFolder(const QString &newPath) const;
+    bool copyToStagingFolder(const QString &newPath);
     void refuseCopy();
 
     QPushButton *nameButton;
@@ -52,4 +58,9 @@ private:
     bool isFolder = false;
     QLabel *fileSizeLabel = nullptr;
     QLabel *typeIconLabel = nullptr;
+    bool sizeKnown = false;
+    // The folder whose walk still holds and its modification time then.
+    QString walkedFolder;
+    QDateTime walkedFolderTime;
+    bool copyCancelled = false;
 };
