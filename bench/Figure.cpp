@@ -3,77 +3,67 @@
 #include <algorithm>
 #include <cmath>
 
-double median(QList<double> values)
+namespace {
+
+double summary(QList<double> values, bool worst)
 {
     if (values.isEmpty())
         return std::nan("");
     std::sort(values.begin(), values.end());
+    if (worst)
+        return values.last();
     const qsizetype middle = values.size() / 2;
-    if (values.size() % 2 == 1)
-        return values.at(middle);
-    return (values.at(middle - 1) + values.at(middle)) / 2.0;
+    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
 }
 
-double elapsedMs(qint64 nanoseconds)
+QString amount(double value, const QString &unit)
 {
-    return double(nanoseconds) / 1e6;
-}
-
-namespace {
-
-double summarise(const QList<double> &values, Figure::Summary summary)
-{
-    if (summary == Figure::Summary::Maximum && !values.isEmpty())
-        return *std::max_element(values.begin(), values.end());
-    return median(values);
+    if (std::isnan(value))
+        return QString();
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', value < 10.0 ? 2 : 1).arg(unit);
 }
 
 } // namespace
 
 double Figure::value() const
 {
-    return summarise(samples, summary);
+    return summary(samples, worstCounts);
 }
 
 double Figure::reference() const
 {
-    return summarise(referenceSamples, summary);
+    return summary(referenceSamples, worstCounts);
 }
 
-double Figure::ratio() const
+QString Figure::verdict() const
 {
-    return value() / reference();
+    if (goal == Goal::Below) {
+        return value() < limit ? QStringLiteral("< %1 %2 ✓").arg(limit).arg(unit)
+                               : QStringLiteral("< %1 %2 ✗ by %3").arg(limit).arg(unit).arg(amount(value() - limit, unit));
+    }
+    if (goal == Goal::RatioAtMost) {
+        const double ratio = value() / reference();
+        return ratio <= limit ? QStringLiteral("≤ %1× ✓").arg(limit)
+                              : QStringLiteral("≤ %1× ✗ by %2×").arg(limit).arg(ratio - limit, 0, 'f', 2);
+    }
+    return QString();
 }
 
-bool Figure::hasGoal() const
+QString table(const QList<Figure> &figures)
 {
-    return valueLimit || ratioLimit;
+    QString text = QStringLiteral("| Figure | Brimlet | Reference | Ratio | Goal | Reference is |\n"
+                                  "|---|---|---|---|---|---|\n");
+    for (const Figure &figure : figures) {
+        const double ratio = figure.value() / figure.reference();
+        text += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |\n")
+                    .arg(figure.name, amount(figure.value(), figure.unit), amount(figure.reference(), figure.unit),
+                         std::isnan(ratio) ? QString() : QStringLiteral("%1×").arg(ratio, 0, 'f', 2),
+                         figure.verdict(), figure.referenceName);
+    }
+    return text;
 }
 
-bool Figure::goalMet() const
+double msSince(qint64 startNs, qint64 nowNs)
 {
-    if (valueLimit && !(value() < *valueLimit))
-        return false;
-    if (ratioLimit && !(ratio() <= *ratioLimit))
-        return false;
-    return true;
-}
-
-QString Figure::goalText() const
-{
-    QStringList parts;
-    if (valueLimit)
-        parts << QStringLiteral("< %1 %2").arg(*valueLimit).arg(unit);
-    if (ratioLimit)
-        parts << QStringLiteral("≤ %1×").arg(*ratioLimit);
-    return parts.join(QStringLiteral(", "));
-}
-
-Figure timeFigure(const QString &name, const QString &referenceName)
-{
-    Figure figure;
-    figure.name = name;
-    figure.unit = QStringLiteral("ms");
-    figure.referenceName = referenceName;
-    return figure;
+    return double(nowNs - startNs) / 1e6;
 }

@@ -3,45 +3,41 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
 #include <stdexcept>
 
-// A benchmark that cannot go on (a child that does not start, an archiver
-// that fails) ends the run: a table with a hole in it would mislead.
-class BenchError : public std::runtime_error
+// A benchmark that cannot go on ends the run: a table with a hole misleads.
+struct BenchError : std::runtime_error
 {
-public:
-    explicit BenchError(const QString &message)
-        : std::runtime_error(message.toStdString())
-    {
-    }
+    explicit BenchError(const QString &message) : std::runtime_error(message.toStdString()) {}
 };
 
-// One measured figure: the program's samples beside the reference's, taken
-// in the same run, and the goal it is held to, if any.
+// One figure: the program's samples beside its reference's, taken in the
+// same run, and the goal it is held to.
 struct Figure
 {
-    enum class Summary { Median, Maximum };
+    enum class Goal { None, Below, RatioAtMost };
+
+    Figure(const QString &name, const QString &referenceName, const QString &unit = QStringLiteral("ms"))
+        : name(name), referenceName(referenceName), unit(unit)
+    {
+    }
 
     QString name;
-    QString unit;
     QString referenceName;
+    QString unit;
     QList<double> samples;
     QList<double> referenceSamples;
-    Summary summary = Summary::Median;
-    std::optional<double> valueLimit; // the value must stay below this
-    std::optional<double> ratioLimit; // the ratio must stay at or below this
+    Goal goal = Goal::None;
+    double limit = 0.0;
+    bool worstCounts = false; // the worst sample stands, not the median
 
     double value() const;
     double reference() const;
-    double ratio() const;
-    bool hasGoal() const;
-    bool goalMet() const;
-    QString goalText() const;
+    // The goal, and whether it was met or by how much it was missed.
+    QString verdict() const;
 };
 
-// A figure in milliseconds, measured against the named reference.
-Figure timeFigure(const QString &name, const QString &referenceName);
+// The figures as a Markdown table, ready for the README.
+QString table(const QList<Figure> &figures);
 
-double median(QList<double> values);
-double elapsedMs(qint64 nanoseconds);
+double msSince(qint64 startNs, qint64 nowNs);

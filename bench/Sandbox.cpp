@@ -4,18 +4,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QTimer>
 
 Sandbox::Sandbox()
     : dir(QDir::tempPath() + QStringLiteral("/brimlet-bench-XXXXXX"))
 {
     if (!dir.isValid())
         return;
-    QDir root(dir.path());
-    root.mkpath(QStringLiteral("tmp"));
-    root.mkpath(QStringLiteral("home"));
-    root.mkpath(QStringLiteral("runtime"));
+    for (const char *name : {"tmp", "home", "runtime"})
+        QDir(dir.path()).mkpath(QString::fromLatin1(name));
     QFile::setPermissions(path(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("TMPDIR", path(QStringLiteral("tmp")).toLocal8Bit());
     qputenv("HOME", path(QStringLiteral("home")).toLocal8Bit());
@@ -35,21 +35,27 @@ QString Sandbox::path(const QString &relative) const
     return dir.filePath(relative);
 }
 
-QStringList Sandbox::makeSmallFiles(const QString &folder, int count, int size) const
+QStringList Sandbox::makeFiles(const QString &folder, int count, qint64 size) const
 {
-    const QString folderPath = path(folder);
-    QDir().mkpath(folderPath);
-    const QByteArray content(size, 'x');
+    QDir().mkpath(path(folder));
     QStringList paths;
     for (int i = 0; i < count; ++i) {
-        const QString filePath = folderPath + QStringLiteral("/file-%1.txt").arg(i, 5, 10, QLatin1Char('0'));
-        QFile file(filePath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != size)
-            throw BenchError(QStringLiteral("Cannot write %1").arg(filePath));
-        paths << filePath;
+        QFile file(path(QStringLiteral("%1/file-%2.txt").arg(folder).arg(i, 6, 10, QLatin1Char('0'))));
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+            throw BenchError(QStringLiteral("Cannot write %1").arg(file.fileName()));
+        paths << file.fileName();
     }
     paths.sort();
     return paths;
+}
+
+QString Sandbox::makeFolderTree(const QString &folder, int folders, int filesEach) const
+{
+    for (int i = 0; i < folders; ++i)
+        QDir().mkpath(path(QStringLiteral("%1/part-%2").arg(folder).arg(i)));
+    for (int i = 0; i < folders; ++i)
+        makeFiles(QStringLiteral("%1/part-%2").arg(folder).arg(i), filesEach, 0);
+    return path(folder);
 }
 
 void settle()
@@ -61,4 +67,22 @@ void settle()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
+}
+
+double longestGapWhile(const std::function<void()> &work)
+{
+    QElapsedTimer sinceLastTurn;
+    qint64 longest = 0;
+    const auto turn = [&] {
+        longest = qMax(longest, sinceLastTurn.nsecsElapsed());
+        sinceLastTurn.restart();
+    };
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &timer, turn);
+    sinceLastTurn.start();
+    timer.start(10);
+    work();
+    turn();
+    return double(longest) / 1e6;
 }
