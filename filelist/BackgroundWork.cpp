@@ -99,7 +99,10 @@ void BackgroundWork::waitWithDialog(Progress &progress, QEventLoop &loop)
     QObject::connect(&refresher, &QTimer::timeout, &dialog, refresh);
     refresher.start(dialogRefreshMs);
     refresh();
-    dialog.show();
+    // Shown from the next turn of the loop: building the dialog for the
+    // first time, showing it and painting it are then three short waits for
+    // the window instead of one long one.
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.show(); });
 
     loop.exec();
 }

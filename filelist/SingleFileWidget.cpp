@@ -36,6 +36,8 @@ constexpr qint64 largestAcceptedBytes = 524288016;
 
 constexpr float perKibibyte = 0.0009765625f;
 
+constexpr int rowSide = 88;
+
 constexpr qint64 copyChunkBytes = 1 << 20;
 
 QPixmap desktopIcon(const QFileInfo &info, bool isFolder)
@@ -132,7 +134,7 @@ SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
     nameButton = new QPushButton(this);
     buildUi();
     connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
-    setFixedSize(88, 88);
+    setFixedSize(rowSide, rowSide);
 }
 
 void SingleFileWidget::readFile()
@@ -193,6 +195,16 @@ void SingleFileWidget::reload()
 }
 
 SingleFileWidget::~SingleFileWidget() = default;
+
+QSize SingleFileWidget::sizeHint() const
+{
+    return QSize(rowSide, rowSide);
+}
+
+QSize SingleFileWidget::minimumSizeHint() const
+{
+    return sizeHint();
+}
 
 QString SingleFileWidget::getName() const
 {

@@ -20,6 +20,11 @@ public:
     QString getName() const;
     float getSize() const;
 
+    // The row's fixed size, without asking its children: a grid of a
+    // thousand rows would otherwise measure every name and size text.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     // Reads the file afresh and forgets any earlier rename, as a row built
     // anew for the same path would; the list uses this when it rebuilds.
     void reload();
