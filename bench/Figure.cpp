@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -66,4 +68,10 @@ QString table(const QList<Figure> &figures)
 double msSince(qint64 startNs, qint64 nowNs)
 {
     return double(nowNs - startNs) / 1e6;
+}
+
+void fail(const QString &message)
+{
+    std::fprintf(stderr, "Benchmark failed: %s\n", qPrintable(message));
+    std::exit(1);
 }

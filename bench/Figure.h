@@ -3,13 +3,8 @@
 #include <QList>
 #include <QString>
 
-#include <stdexcept>
-
 // A benchmark that cannot go on ends the run: a table with a hole misleads.
-struct BenchError : std::runtime_error
-{
-    explicit BenchError(const QString &message) : std::runtime_error(message.toStdString()) {}
-};
+[[noreturn]] void fail(const QString &message);
 
 // One figure: the program's samples beside its reference's, taken in the
 // same run, and the goal it is held to.

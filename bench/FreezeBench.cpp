@@ -27,7 +27,7 @@ double renameGap(const QString &bigFile, const QString &newName)
     });
     const QString copy = StagingFolder::path() + QLatin1Char('/') + newName;
     if (list.getFiles() != QStringList{copy} || QFileInfo(copy).size() != bigFileBytes)
-        throw BenchError(QStringLiteral("The rename did not make its copy"));
+        fail(QStringLiteral("The rename did not make its copy"));
     QFile::remove(copy);
     return gap;
 }
@@ -43,7 +43,7 @@ QPair<double, double> folderGaps(const QString &folder, const QString &smallFile
     const double addGap = longestGapWhile([&] { list.addFiles({folder}); });
     settle();
     if (list.getFiles().size() != 2)
-        throw BenchError(QStringLiteral("The folder was not listed"));
+        fail(QStringLiteral("The folder was not listed"));
     return {addGap, longestGapWhile([&] { list.removeFile(smallFile); })};
 }
 

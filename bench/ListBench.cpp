@@ -33,7 +33,7 @@ ListSample timeList(const QStringList &paths)
     settle();
     const double addMs = msSince(0, clock.nsecsElapsed());
     if (list->getFiles().size() != paths.size())
-        throw BenchError(QStringLiteral("The list holds %1 of %2 files").arg(list->getFiles().size()).arg(paths.size()));
+        fail(QStringLiteral("The list holds %1 of %2 files").arg(list->getFiles().size()).arg(paths.size()));
 
     clock.restart();
     list->removeFile(paths.at(paths.size() / 2));

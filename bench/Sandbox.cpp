@@ -42,7 +42,7 @@ QStringList Sandbox::makeFiles(const QString &folder, int count, qint64 size) co
     for (int i = 0; i < count; ++i) {
         QFile file(path(QStringLiteral("%1/file-%2.txt").arg(folder).arg(i, 6, 10, QLatin1Char('0'))));
         if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
-            throw BenchError(QStringLiteral("Cannot write %1").arg(file.fileName()));
+            fail(QStringLiteral("Cannot write %1").arg(file.fileName()));
         paths << file.fileName();
     }
     paths.sort();

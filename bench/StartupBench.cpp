@@ -76,7 +76,7 @@ QPair<double, double> runChild(const QString &mode, const QString &folder = QStr
     output += child.readAllStandardOutput();
     const qsizetype at = output.indexOf("peak-kb ");
     if (child.exitCode() != 0 || at < 0)
-        throw BenchError(QStringLiteral("Child %1 failed: %2").arg(mode, QString::fromLocal8Bit(child.readAllStandardError())));
+        fail(QStringLiteral("Child %1 failed: %2").arg(mode, QString::fromLocal8Bit(child.readAllStandardError())));
     return {ms, output.mid(at + 8).trimmed().toDouble() / 1024.0};
 }
 
