@@ -18,5 +18,6 @@ public:
     StartupWarmUp &operator=(const StartupWarmUp &) = delete;
 
 private:
-    QFuture<void> work;
+    QFuture<void> plugins;
+    QFuture<void> fonts;
 };
