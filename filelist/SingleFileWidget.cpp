@@ -333,10 +333,12 @@ bool SingleFileWidget::copyToStagingFolder(const QString &newPath)
     const QString from = filePath;
     BackgroundWork copy(QStringLiteral("Copying..."), this);
     bool copied = false;
-    copyCancelled = !copy.run([from, newPath, &copied](BackgroundWork::Progress &progress) {
+    const bool ranToEnd = copy.run([from, newPath, &copied](BackgroundWork::Progress &progress) {
         copied = copyInChunks(from, newPath, progress);
     });
-    return copied && !copyCancelled;
+    // Cancelled once the copy was already complete, it stands.
+    copyCancelled = !ranToEnd && !copied;
+    return copied;
 }
 
 void SingleFileWidget::refuseCopy()
