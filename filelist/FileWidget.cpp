@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOption>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -28,6 +29,7 @@ namespace {
 
 constexpr float sizeLimit = 500.0f;
 constexpr int columnCount = 7;
+constexpr int rowSpacing = 35;
 // A row's size in megabytes is a whole number of bytes scaled by 2^-20.
 constexpr float unitsPerMegabyte = 1048576.0f;
 
@@ -74,7 +76,7 @@ FileWidget::FileWidget(QWidget *parent)
     auto *rowArea = new QWidget;
     gridLayout = new QGridLayout(rowArea);
     gridLayout->setColumnStretch(columnCount, 1);
-    gridLayout->setSpacing(35);
+    gridLayout->setSpacing(rowSpacing);
     // Few rows stay packed at the top instead of spreading over the panel.
     gridLayout->setAlignment(Qt::AlignTop);
     rowArea->setContentsMargins(24, 7, 0, 0);
@@ -93,6 +95,8 @@ FileWidget::FileWidget(QWidget *parent)
     // Transparent all the way down, so the panel's own background shows.
     scrollArea->viewport()->setAutoFillBackground(false);
     rowArea->setAutoFillBackground(false);
+
+    connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &FileWidget::showRowsNearView);
 
     setFixedHeight(273);
 }
@@ -147,14 +151,43 @@ void FileWidget::listRow(const QString &path, SingleFileWidget *row)
     reportSize();
 }
 
+// Showing a row styles its widgets against the style sheet, which costs
+// more than building it. So a row is placed hidden, keeping its cell, and
+// shown once it comes near the panel's view: with a thousand rows listed,
+// only the few dozen that can be scrolled to at once are styled.
 void FileWidget::placeRow(SingleFileWidget *row)
 {
     if (openRowChanges > 0)
         holdRowsBack();
     // Hidden first, so that the grid does not queue a show of its own for it.
     row->hide();
+    QSizePolicy policy = row->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    row->setSizePolicy(policy);
     gridLayout->addWidget(row, gridRow, gridColumn, Qt::AlignTop);
-    row->show();
+    if (isNearView(gridRow, row->sizeHint().height()))
+        row->show();
+}
+
+void FileWidget::showRowsNearView()
+{
+    for (int i = 0; i < gridLayout->count(); ++i) {
+        QWidget *row = gridLayout->itemAt(i)->widget();
+        int rowIndex = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        gridLayout->getItemPosition(i, &rowIndex, &column, &rowSpan, &columnSpan);
+        if (row && row->isHidden() && isNearView(rowIndex, row->sizeHint().height()))
+            row->show();
+    }
+}
+
+// Near: within two heights of the view above it and three below, which
+// also covers a scroll by page or a drag of the scroll bar's handle.
+bool FileWidget::isNearView(int rowIndex, int rowHeight) const
+{
+    const int viewHeight = qMax(scrollArea->viewport()->height(), height());
+    const int scrolled = scrollArea->verticalScrollBar()->value();
+    const int top = rowIndex * (rowHeight + rowSpacing);
+    return top < scrolled + 3 * viewHeight && top + rowHeight > scrolled - 2 * viewHeight;
 }
 
 // Rows come in the thousands. Shown one by one in a live grid, each would
@@ -192,6 +225,7 @@ void FileWidget::showPlacedRows()
     // them would be painted piled up in view.
     QCoreApplication::sendPostedEvents(rowArea, QEvent::LayoutRequest);
     QCoreApplication::sendPostedEvents(scrollArea->viewport(), QEvent::LayoutRequest);
+    showRowsNearView();
 }
 
 void FileWidget::addFiles(QStringList paths)

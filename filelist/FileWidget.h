@@ -50,6 +50,8 @@ private:
     void forgetAllRows(RowFate fate = RowsGo);
     void listRow(const QString &path, SingleFileWidget *row);
     void placeRow(SingleFileWidget *row);
+    void showRowsNearView();
+    bool isNearView(int rowIndex, int rowHeight) const;
     void beginRowChanges();
     void endRowChanges();
     void holdRowsBack();

@@ -135,6 +135,9 @@ SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
     buildUi();
     connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
     setFixedSize(rowSide, rowSide);
+    // Said in the policy too, so that a grid does not ask the row's own
+    // layout whether it would grow (which measures all its children).
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void SingleFileWidget::readFile()
@@ -204,6 +207,11 @@ QSize SingleFileWidget::sizeHint() const
 QSize SingleFileWidget::minimumSizeHint() const
 {
     return sizeHint();
+}
+
+bool SingleFileWidget::hasHeightForWidth() const
+{
+    return false;
 }
 
 QString SingleFileWidget::getName() const

@@ -24,6 +24,7 @@ public:
     // thousand rows would otherwise measure every name and size text.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
 
     // Reads the file afresh and forgets any earlier rename, as a row built
     // anew for the same path would; the list uses this when it rebuilds.
