@@ -1,5 +1,4 @@
-#include "Benches.h"
-#include "Sandbox.h"
+#include "Bench.h"
 
 #include "app/ArchiveJob.h"
 

@@ -1,5 +1,4 @@
-#include "Benches.h"
-#include "Sandbox.h"
+#include "Bench.h"
 
 #include "app/MainWidget.h"
 #include "app/StartupWarmUp.h"
@@ -14,6 +13,8 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -50,11 +51,9 @@ private:
             emit window->addFiles(paths);
             settle();
         }
-        QFile status(QStringLiteral("/proc/self/status"));
-        status.open(QIODevice::ReadOnly);
-        const QByteArray text = status.readAll();
-        const qsizetype at = text.indexOf("VmHWM:") + 6;
-        std::printf("peak-kb %lld\n", text.mid(at, text.indexOf('\n', at) - at).trimmed().split(' ').value(0).toLongLong());
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("peak-kb %ld\n", usage.ru_maxrss);
         QCoreApplication::quit();
     }
 

@@ -3,8 +3,7 @@
 //
 //   brimlet_bench [--only start,list,freeze,compression]
 
-#include "Benches.h"
-#include "Sandbox.h"
+#include "Bench.h"
 
 #include "app/StyleSheet.h"
 
