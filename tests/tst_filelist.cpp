@@ -695,16 +695,17 @@ private:
     QTimer timer;
 };
 
-void setModifiedHourAgo(const QString &path)
+bool setModifiedHourAgo(const QString &path)
 {
 #ifdef Q_OS_UNIX
     timeval past[2] = {};
     ::gettimeofday(&past[0], nullptr);
     past[0].tv_sec -= 3600;
     past[1] = past[0];
-    ::utimes(QFile::encodeName(path).constData(), past);
+    return ::utimes(QFile::encodeName(path).constData(), past) == 0;
 #else
     Q_UNUSED(path);
+    return false;
 #endif
 }
 
@@ -818,7 +819,8 @@ void TestFileListWork::folderIsWalkedOncePerAddition()
     writeFile(root + "/pics/deeper/a.txt", QByteArray(1000, 'a'));
     const QString other = writeFile(root + "/other.txt", "x");
     const QString gone = writeFile(root + "/gone.txt", "x");
-    setModifiedHourAgo(root + "/pics");
+    if (!setModifiedHourAgo(root + "/pics"))
+        QSKIP("needs a way to set a folder's time");
     FileWidget list;
     list.addFiles({root + "/pics", other, gone});
 
