@@ -152,7 +152,7 @@ void FileWidget::listRow(const QString &path, SingleFileWidget *row)
 }
 
 // Showing a row styles its widgets against the style sheet, which costs
-// more than building it. So a row is placed hidden, keeping its cell, and
+// more than building it. So a row is placed hidden (it keeps its cell) and
 // shown once it comes near the panel's view: with a thousand rows listed,
 // only the few dozen that can be scrolled to at once are styled.
 void FileWidget::placeRow(SingleFileWidget *row)
@@ -161,9 +161,6 @@ void FileWidget::placeRow(SingleFileWidget *row)
         holdRowsBack();
     // Hidden first, so that the grid does not queue a show of its own for it.
     row->hide();
-    QSizePolicy policy = row->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    row->setSizePolicy(policy);
     gridLayout->addWidget(row, gridRow, gridColumn, Qt::AlignTop);
     if (isNearView(gridRow, row->sizeHint().height()))
         row->show();

@@ -136,8 +136,11 @@ SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
     connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
     setFixedSize(rowSide, rowSide);
     // Said in the policy too, so that a grid does not ask the row's own
-    // layout whether it would grow (which measures all its children).
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // layout whether it would grow (which measures all its children). A
+    // hidden row keeps its cell: the list shows rows as they come into view.
+    QSizePolicy policy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
 }
 
 void SingleFileWidget::readFile()
