@@ -1,33 +1,26 @@
 #include "app/MainWidget.h"
+#include "app/StartupWarmUp.h"
+#include "app/StyleSheet.h"
 #include "frame/FrameLess.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
-
-namespace {
-
-QString applicationStyleSheet()
-{
-    QFile file(QStringLiteral(":/qrc/style.qss"));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromLatin1(file.readAll());
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
     int result = 0;
     {
         QApplication app(argc, argv);
-        app.setStyleSheet(applicationStyleSheet());
-        QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/qrc/icon.ico")));
+        const StartupWarmUp warmUp;
+        app.setStyleSheet(StyleSheet::application());
+        // Decoded once, for the application and for the window.
+        const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
+        QGuiApplication::setWindowIcon(icon);
 
         // The window lives as long as the process; nothing outlives it that needs it.
         auto *window = new MainWidget(nullptr);
         FrameLess frameLess(window);
-        window->setWindowIcon(QIcon(QStringLiteral(":/qrc/icon.ico")));
+        window->setWindowIcon(icon);
         window->setWindowTitle(QStringLiteral("Brimlet"));
         window->resize(980, 660);
         window->show();

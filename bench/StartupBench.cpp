@@ -1,107 +1,136 @@
-#include "StartupBench.h"
+#include "Bench.h"
 
-#include "ChildModes.h"
-#include "Sandbox.h"
+#include "app/MainWidget.h"
+#include "app/StartupWarmUp.h"
+#include "app/StyleSheet.h"
+#include "frame/FrameLess.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QProcess>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <sys/resource.h>
 
 namespace {
 
-constexpr int startRuns = 7;
-constexpr int memoryRuns = 3;
-constexpr int listedFiles = 1000;
-constexpr int childTimeoutMs = 60000;
-
-struct ChildSample
+// Once the window has first painted: says so, lists the folder's files if
+// there is one, says the peak memory and quits.
+class FirstPaintWatcher : public QObject
 {
-    double msToPaint = 0.0;
-    double peakMb = 0.0;
+public:
+    FirstPaintWatcher(QWidget *window, const QString &folder) : QObject(window), folder(folder)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *window, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            window->removeEventFilter(this);
+            // After the paint, not when it begins.
+            QTimer::singleShot(0, this, [this, window] { report(qobject_cast<MainWidget *>(window)); });
+        }
+        return false;
+    }
+
+private:
+    void report(MainWidget *window)
+    {
+        std::puts("painted");
+        std::fflush(stdout);
+        if (window && !folder.isEmpty()) {
+            QStringList paths;
+            for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
+                paths << QDir(folder).filePath(name);
+            emit window->addFiles(paths);
+            settle();
+        }
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("peak-kb %ld\n", usage.ru_maxrss);
+        QCoreApplication::quit();
+    }
+
+    QString folder;
 };
 
-QByteArray valueAfter(const QByteArray &output, const QByteArray &key)
-{
-    for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith(key + ' '))
-            return line.mid(key.size() + 1).trimmed();
-    }
-    return {};
-}
-
-ChildSample runChild(const char *mode, const QString &filesFolder = {})
+// Milliseconds from starting the child to its first paint, and its peak MB.
+QPair<double, double> runChild(const QString &mode, const QString &folder = QString())
 {
     QProcess child;
-    QStringList arguments{QStringLiteral("--child"), QString::fromLatin1(mode)};
-    if (!filesFolder.isEmpty())
-        arguments << filesFolder;
-
-    ChildSample sample;
-    QByteArray output;
     QElapsedTimer clock;
     clock.start();
-    child.start(QCoreApplication::applicationFilePath(), arguments, QIODevice::ReadOnly);
-    while (!output.contains("painted\n") && child.waitForReadyRead(childTimeoutMs))
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), mode, folder});
+    QByteArray output;
+    while (!output.contains("painted\n") && child.waitForReadyRead(60000))
         output += child.readAllStandardOutput();
-    sample.msToPaint = elapsedMs(clock.nsecsElapsed());
-
-    child.waitForFinished(childTimeoutMs);
+    const double ms = msSince(0, clock.nsecsElapsed());
+    child.waitForFinished(60000);
     output += child.readAllStandardOutput();
-    const qint64 peakKb = valueAfter(output, "peak-kb").toLongLong();
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !output.contains("painted\n")
-        || peakKb <= 0) {
-        throw BenchError(QStringLiteral("Child %1 failed: %2\n%3")
-                             .arg(QString::fromLatin1(mode), child.errorString(),
-                                  QString::fromLocal8Bit(child.readAllStandardError())));
-    }
-    sample.peakMb = double(peakKb) / 1024.0;
-    return sample;
-}
-
-const char *const bareWindow = "bare QWidget window";
-
-Figure startFigure()
-{
-    return timeFigure(QStringLiteral("Start-up to first paint"), QString::fromLatin1(bareWindow));
-}
-
-Figure memoryFigure(const QString &name)
-{
-    Figure figure = timeFigure(name, QString::fromLatin1(bareWindow));
-    figure.unit = QStringLiteral("MB");
-    return figure;
+    const qsizetype at = output.indexOf("peak-kb ");
+    if (child.exitCode() != 0 || at < 0)
+        fail(QStringLiteral("Child %1 failed: %2").arg(mode, QString::fromLocal8Bit(child.readAllStandardError())));
+    return {ms, output.mid(at + 8).trimmed().toDouble() / 1024.0};
 }
 
 } // namespace
 
-namespace StartupBench {
-
-QList<Figure> measure(const Sandbox &sandbox)
+int runStartupChild(int &argc, char **argv)
 {
-    // The first start of each warms the disk cache and the font cache; it
-    // is not counted.
-    runChild(ChildModes::startMain);
-    runChild(ChildModes::startBare);
-
-    Figure start = startFigure();
-    Figure memoryAtStart = memoryFigure(QStringLiteral("Peak memory at start"));
-    for (int run = 0; run < startRuns; ++run) {
-        const ChildSample main = runChild(ChildModes::startMain);
-        const ChildSample bare = runChild(ChildModes::startBare);
-        start.samples << main.msToPaint;
-        start.referenceSamples << bare.msToPaint;
-        memoryAtStart.samples << main.peakMb;
-        memoryAtStart.referenceSamples << bare.peakMb;
+    QApplication app(argc, argv);
+    const QString folder = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    if (qstrcmp(argv[2], "start-bare") == 0) {
+        app.setStyleSheet(StyleSheet::application());
+        QWidget window;
+        window.resize(980, 660);
+        new FirstPaintWatcher(&window, QString());
+        window.show();
+        return app.exec();
     }
-
-    const QString folder = QStringLiteral("memory-files");
-    sandbox.makeSmallFiles(folder, listedFiles, 100);
-    Figure memoryListed = memoryFigure(QStringLiteral("Peak memory, 1,000 files listed"));
-    for (int run = 0; run < memoryRuns; ++run)
-        memoryListed.samples << runChild(ChildModes::startMain, sandbox.path(folder)).peakMb;
-    memoryListed.referenceSamples = memoryAtStart.referenceSamples;
-
-    return {start, memoryAtStart, memoryListed};
+    // As the program's main() does.
+    const StartupWarmUp warmUp;
+    app.setStyleSheet(StyleSheet::application());
+    const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
+    QGuiApplication::setWindowIcon(icon);
+    auto *window = new MainWidget(nullptr);
+    FrameLess frameLess(window);
+    window->setWindowIcon(icon);
+    window->setWindowTitle(QStringLiteral("Brimlet"));
+    window->resize(980, 660);
+    new FirstPaintWatcher(window, folder);
+    window->show();
+    return app.exec();
 }
 
-} // namespace StartupBench
+QList<Figure> measureStartup(const Sandbox &sandbox)
+{
+    const QString bare = QStringLiteral("bare QWidget, same style sheet");
+    Figure start(QStringLiteral("Start-up to first paint"), bare);
+    start.goal = Figure::Goal::RatioAtMost;
+    start.limit = 2.0;
+    Figure memory(QStringLiteral("Peak memory at start"), bare, QStringLiteral("MB"));
+    Figure listed(QStringLiteral("Peak memory, 1,000 files listed"), QStringLiteral("at start"), QStringLiteral("MB"));
+
+    // The first start of each warms the disk and font caches; not counted.
+    runChild(QStringLiteral("start-main"));
+    runChild(QStringLiteral("start-bare"));
+    for (int run = 0; run < 9; ++run) {
+        const auto [mainMs, mainMb] = runChild(QStringLiteral("start-main"));
+        const auto [bareMs, bareMb] = runChild(QStringLiteral("start-bare"));
+        start.samples << mainMs;
+        start.referenceSamples << bareMs;
+        memory.samples << mainMb;
+        memory.referenceSamples << bareMb;
+    }
+    sandbox.makeFiles(QStringLiteral("memory"), 1000, 100);
+    for (int run = 0; run < 3; ++run)
+        listed.samples << runChild(QStringLiteral("start-main"), sandbox.path(QStringLiteral("memory"))).second;
+    listed.referenceSamples = memory.samples;
+    return {start, memory, listed};
+}

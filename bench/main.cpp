@@ -1,116 +1,49 @@
-// brimlet_bench: measures the program beside a reference for each figure and
-// prints a table; the same numbers go to a JSON file.
+// brimlet_bench: measures what each design decision protects, beside its
+// reference in the same run, and prints the figures as a Markdown table.
 //
-//   brimlet_bench [--only start,list,compression] [results.json]
-//
-// Start-up and memory are measured in fresh child processes of this very
-// executable (brimlet_bench --child MODE [FOLDER]).
+//   brimlet_bench [--only start,list,freeze,compression]
 
-#include "ChildModes.h"
-#include "CompressionBench.h"
-#include "ListBench.h"
-#include "Report.h"
-#include "Sandbox.h"
-#include "StartupBench.h"
+#include "Bench.h"
+
+#include "app/StyleSheet.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cstdio>
 
 namespace {
 
-QtMessageHandler defaultMessageHandler = nullptr;
-
-// The offscreen platform says this for every window it shows; it is no
-// fault, and would bury the table.
-void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void progress(const char *text)
 {
-    if (message.contains(QLatin1String("propagateSizeHints")))
-        return;
-    defaultMessageHandler(type, context, message);
+    std::fprintf(stderr, "%s\n", text);
 }
 
-struct Options
+QList<Figure> runParts(const QStringList &parts, const Sandbox &sandbox)
 {
-    QStringList parts{QStringLiteral("start"), QStringLiteral("list"), QStringLiteral("compression")};
-    QString output = QStringLiteral("bench-results.json");
-};
-
-Options parseOptions(int argc, char **argv)
-{
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (argument == QLatin1String("--only") && i + 1 < argc)
-            options.parts = QString::fromLocal8Bit(argv[++i]).split(u',');
-        else
-            options.output = argument;
-    }
-    return options;
-}
-
-QString applicationStyleSheet()
-{
-    QFile file(QStringLiteral(":/qrc/style.qss"));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromLatin1(file.readAll());
-}
-
-void print(const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
-
-void progress(const QString &text)
-{
-    std::fputs((text + u'\n').toUtf8().constData(), stderr);
-}
-
-void writeJson(const QString &path, const QJsonObject &results)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw BenchError(QStringLiteral("Cannot write %1").arg(path));
-    file.write(QJsonDocument(results).toJson());
-    if (!file.commit())
-        throw BenchError(QStringLiteral("Cannot write %1").arg(path));
-}
-
-QString findArchiver()
-{
-    const QString archiver = QStandardPaths::findExecutable(QStringLiteral("7zz"));
-    if (archiver.isEmpty())
-        throw BenchError(QStringLiteral("7zz is not on PATH"));
-    return archiver;
-}
-
-int runBenchmarks(const Options &options, const Sandbox &sandbox)
-{
-    const QString archiver = findArchiver();
-    const Machine machine = Machine::describe(CompressionBench::archiverVersion(archiver));
     QList<Figure> figures;
-    if (options.parts.contains(QLatin1String("start"))) {
-        progress(QStringLiteral("Measuring start-up and memory..."));
-        figures += StartupBench::measure(sandbox);
+    if (parts.contains(QLatin1String("start"))) {
+        progress("Start-up and memory...");
+        figures += measureStartup(sandbox);
     }
-    if (options.parts.contains(QLatin1String("list"))) {
-        progress(QStringLiteral("Measuring the file list..."));
-        figures += ListBench::measure(sandbox);
+    if (parts.contains(QLatin1String("list"))) {
+        progress("The file list...");
+        figures += measureList(sandbox);
     }
-    if (options.parts.contains(QLatin1String("compression"))) {
-        progress(QStringLiteral("Measuring compression..."));
-        figures += CompressionBench::measure(sandbox, archiver);
+    // Before the disk work, whose gigabytes of copies the disk is still
+    // writing back for a while after.
+    if (parts.contains(QLatin1String("compression"))) {
+        progress("Compression...");
+        const QString archiver = QStandardPaths::findExecutable(QStringLiteral("7zz"));
+        if (archiver.isEmpty())
+            fail(QStringLiteral("7zz is not on PATH"));
+        figures += measureCompression(sandbox, archiver);
     }
-
-    print(Report::table(figures, machine));
-    writeJson(options.output, Report::json(figures, machine));
-    progress(QStringLiteral("Results written to %1").arg(options.output));
-    return 0;
+    if (parts.contains(QLatin1String("freeze"))) {
+        progress("Disk work and the event loop...");
+        figures += measureFreezes(sandbox);
+    }
+    return figures;
 }
 
 } // namespace
@@ -119,25 +52,20 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    defaultMessageHandler = qInstallMessageHandler(dropPlatformNoise);
-
     if (argc >= 3 && qstrcmp(argv[1], "--child") == 0)
-        return ChildModes::run(argc, argv, QString::fromLatin1(argv[2]),
-                               argc >= 4 ? QString::fromLocal8Bit(argv[3]) : QString());
+        return runStartupChild(argc, argv);
 
-    const Options options = parseOptions(argc, argv);
+    QStringList parts{QStringLiteral("start"), QStringLiteral("list"), QStringLiteral("freeze"), QStringLiteral("compression")};
+    if (argc >= 3 && qstrcmp(argv[1], "--only") == 0)
+        parts = QString::fromLocal8Bit(argv[2]).split(u',');
     // Before the application object, which reads TMPDIR and HOME.
     const Sandbox sandbox;
     if (!sandbox.isValid()) {
-        progress(QStringLiteral("Cannot make a temporary folder"));
+        progress("Cannot make a temporary folder");
         return 1;
     }
     QApplication app(argc, argv);
-    app.setStyleSheet(applicationStyleSheet());
-    try {
-        return runBenchmarks(options, sandbox);
-    } catch (const BenchError &error) {
-        progress(QStringLiteral("Benchmark failed: %1").arg(QString::fromStdString(error.what())));
-        return 1;
-    }
+    app.setStyleSheet(StyleSheet::application());
+    std::fputs(table(runParts(parts, sandbox)).toUtf8().constData(), stdout);
+    return 0;
 }

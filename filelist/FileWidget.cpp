@@ -129,6 +129,12 @@ void FileWidget::addFile(QString path)
     // row's own children; a refused row is never shown there.
     auto *row = new SingleFileWidget(path, gridLayout->parentWidget());
     row->useStagingFolder(stagingFolder);
+    // The user stopped the measuring of a folder: it is not added.
+    if (!row->isMeasured()) {
+        row->hide();
+        row->deleteLater();
+        return;
+    }
     connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
     connect(row, &SingleFileWidget::filePathChanged, this, &FileWidget::onFileNameChanged);
     connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);

@@ -4,10 +4,12 @@
 #include "app/StyledBackground.h"
 
 #include "filelist/FileNames.h"
+#include "filelist/BackgroundWork.h"
 #include "filelist/FolderWalk.h"
 #include "filelist/StagingFolder.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -20,12 +22,14 @@
 #include <QPainter>
 #include <QPixmapCache>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStyle>
 #include <QStyleOption>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -34,6 +38,10 @@ namespace {
 constexpr qint64 largestAcceptedBytes = 524288016;
 
 constexpr float perKibibyte = 0.0009765625f;
+
+constexpr int rowSide = 88;
+
+constexpr qint64 copyChunkBytes = 1 << 20;
 
 // The desktop's icon at the glyphs' size. Asked at the size it is shown at
 // and the screen's pixel ratio: asked in pixels and shrunk, it shows at a
@@ -118,6 +126,35 @@ QIcon removeIcon()
     return icon;
 }
 
+// Copies in pieces, so that a copy can stop part way. The bytes go to a
+// temporary file beside the target, which takes the target's name only once
+// it is complete: a cancelled or failed copy leaves nothing under that name,
+// nor replaces what was there.
+bool copyInChunks(const QString &source, const QString &target, BackgroundWork::Progress &progress)
+{
+    QFile in(source);
+    QSaveFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    const qint64 total = in.size();
+    qint64 copied = 0;
+    QByteArray chunk(copyChunkBytes, Qt::Uninitialized);
+    while (!progress.isCancelled()) {
+        const qint64 read = in.read(chunk.data(), chunk.size());
+        if (read == 0)
+            break;
+        if (read < 0 || out.write(chunk.constData(), read) != read)
+            return false;
+        copied += read;
+        progress.report(copied, total);
+    }
+    if (progress.isCancelled() || !out.commit())
+        return false;
+    // As a plain file copy would.
+    QFile::setPermissions(target, in.permissions());
+    return true;
+}
+
 } // namespace
 
 SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
@@ -134,15 +171,58 @@ SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
     nameButton = new QPushButton(this);
     buildUi();
     connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
-    setFixedSize(88, 88);
+    setFixedSize(rowSide, rowSide);
+    // Said in the policy too, so that a grid does not ask the row's own
+    // layout whether it would grow (which measures all its children).
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void SingleFileWidget::readFile()
 {
     const QFileInfo info{QFile(filePath)};
     isFolder = info.isDir();
-    fileSize = isFolder ? float(FolderWalk::contentSize(filePath, largestAcceptedBytes)) : float(info.size());
     name = info.fileName();
+    if (isFolder) {
+        measureFolder(info.lastModified());
+    } else {
+        fileSize = float(info.size());
+        sizeKnown = true;
+    }
+}
+
+// A folder is walked when it is added, and walked again on a rebuild only if
+// its listed path or its own modification time changed. That time moves when
+// an entry right inside it is added, removed or renamed, not when a file
+// deeper down changes: such a change shows only once the folder is added
+// again. Walking every listed folder on every removal froze the window for
+// large folders, for a change that is rarely there.
+void SingleFileWidget::measureFolder(const QDateTime &modified)
+{
+    if (filePath == walkedFolder && modified == walkedFolderTime)
+        return;
+    const QString folder = filePath;
+    const QDateTime walkStarted = QDateTime::currentDateTime();
+    qint64 bytes = 0;
+    BackgroundWork walk(QStringLiteral("Measuring..."), this);
+    const bool finished = walk.run([folder, &bytes](BackgroundWork::Progress &progress) {
+        bytes = FolderWalk::contentSize(folder, largestAcceptedBytes, progress.cancelFlag());
+    });
+    // Cancelled, the row keeps what it knew before, if anything.
+    if (!finished)
+        return;
+    fileSize = float(bytes);
+    sizeKnown = true;
+    // A change made within the same tick of the file system's clock as the
+    // walk leaves the time as it was, so only a time well before the walk
+    // vouches for the figure (FAT counts in steps of two seconds).
+    const bool settled = modified.secsTo(walkStarted) > 2;
+    walkedFolder = settled ? filePath : QString();
+    walkedFolderTime = modified;
+}
+
+bool SingleFileWidget::isMeasured() const
+{
+    return sizeKnown;
 }
 
 void SingleFileWidget::reload()
@@ -155,6 +235,21 @@ void SingleFileWidget::reload()
 }
 
 SingleFileWidget::~SingleFileWidget() = default;
+
+QSize SingleFileWidget::sizeHint() const
+{
+    return QSize(rowSide, rowSide);
+}
+
+QSize SingleFileWidget::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+bool SingleFileWidget::hasHeightForWidth() const
+{
+    return false;
+}
 
 QString SingleFileWidget::getName() const
 {
@@ -288,22 +383,32 @@ void SingleFileWidget::makeFileCopy(QString newFileName)
     isUserFile = false;
 }
 
-bool SingleFileWidget::copyToStagingFolder(const QString &newPath) const
+bool SingleFileWidget::copyToStagingFolder(const QString &newPath)
 {
     const QString source = QFileInfo(filePath).canonicalFilePath();
     if (FileNames::sameName(filePath, newPath)
         || (!source.isEmpty() && FileNames::sameName(source, QFileInfo(newPath).canonicalFilePath())))
         return false;
     // Listed names are unique, so no listed row stands for a file of this
-    // name here: it is a copy left by a row that was removed or rebuilt.
-    QFile::remove(newPath);
-    return QFile::copy(filePath, newPath);
+    // name here: it is a copy left by a row that was removed or rebuilt, and
+    // the finished copy takes its place.
+    const QString from = filePath;
+    BackgroundWork copy(QStringLiteral("Copying..."), this);
+    bool copied = false;
+    const bool ranToEnd = copy.run([from, newPath, &copied](BackgroundWork::Progress &progress) {
+        copied = copyInChunks(from, newPath, progress);
+    });
+    // Cancelled once the copy was already complete, it stands.
+    copyCancelled = !ranToEnd && !copied;
+    return copied;
 }
 
 void SingleFileWidget::refuseCopy()
 {
     setName(QFileInfo(filePath).fileName());
-    MessageBox::tell(QStringLiteral("The file could not be copied under the new name"));
+    // A copy the user stopped needs no word about it.
+    if (!std::exchange(copyCancelled, false))
+        MessageBox::tell(QStringLiteral("The file could not be copied under the new name"));
 }
 
 void SingleFileWidget::mousePressEvent(QMouseEvent *event)

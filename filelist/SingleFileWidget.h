@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
 
@@ -20,12 +21,21 @@ public:
     QString getName() const;
     float getSize() const;
 
+    // The row's fixed size, without asking its children: a grid of a
+    // thousand rows would otherwise measure every name and size text.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+
     // Reads the file afresh and forgets any earlier rename, as a row built
     // anew for the same path would; the list uses this when it rebuilds.
     void reload();
 
     // Where renamed copies go; this program's own staging folder unless set.
     void useStagingFolder(StagingFolder *folder);
+    // False for a folder whose measuring the user cancelled before its size
+    // was ever known; such a row is not to be listed.
+    bool isMeasured() const;
 
 signals:
     void clicked(QString filePath);
@@ -42,11 +52,12 @@ protected:
 
 private:
     void readFile();
+    void measureFolder(const QDateTime &modified);
     void buildUi();
     QPixmap typePicture() const;
     QString sizeText() const;
-    bool copyToStagingFolder(const QString &newPath) const;
     StagingFolder &staging() const;
+    bool copyToStagingFolder(const QString &newPath);
     void refuseCopy();
 
     QPushButton *nameButton;
@@ -58,4 +69,9 @@ private:
     QLabel *fileSizeLabel = nullptr;
     QLabel *typeIconLabel = nullptr;
     StagingFolder *stagingFolder = nullptr;
+    bool sizeKnown = false;
+    // The folder whose walk still holds and its modification time then.
+    QString walkedFolder;
+    QDateTime walkedFolderTime;
+    bool copyCancelled = false;
 };

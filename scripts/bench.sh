@@ -1,8 +1,8 @@
 #!/bin/sh
-# Builds the benchmark in build-bench/ (Release, without the tests), runs it,
-# prints its table and keeps the figures in bench/results/latest.json.
-# Takes a few minutes on two cores; run it on an otherwise idle machine, as
-# every figure is a time or a memory peak.
+# Builds the benchmark in build-bench/ (Release, without the tests), runs it
+# and prints its figures as the Markdown table the README shows. Takes a few
+# minutes on two cores; run it on an otherwise idle machine, as every figure
+# is a time or a memory peak.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -11,6 +11,4 @@ root=$(pwd)
 cmake -S "$root" -B "$root/build-bench" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DBRIMLET_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root/build-bench" --target brimlet_bench -j2
-
-mkdir -p "$root/bench/results"
-QT_QPA_PLATFORM=offscreen "$root/build-bench/bench/brimlet_bench" "$root/bench/results/latest.json"
+QT_QPA_PLATFORM=offscreen "$root/build-bench/bench/brimlet_bench" "$@"

@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +21,9 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 #endif
 
@@ -136,6 +140,9 @@ private slots:
     void folderWeighsWhatTheArchiveHolds();
     void dropIsAddedJustAfter();
     void rowsInGridAndScrolling();
+    void slowCopyKeepsEventsFlowingAndOrder();
+    void cancelledCopyLeavesAllAsItWas();
+    void folderIsWalkedOncePerAddition();
 
 private:
     QString file(const QString &relative, const QByteArray &content = "x");
@@ -599,6 +606,170 @@ void TestFileList::rowsInGridAndScrolling()
     QVERIFY(rowsShownDuringBox);
     for (SingleFileWidget *row : listedRows(list))
         QVERIFY(row->isVisible());
+}
+
+// Disk work off the GUI thread: the copy of a rename and the folder walk.
+
+namespace {
+
+// A file whose bytes come only when the test hands them over: a named pipe.
+// Reading it blocks until then, as a slow share would.
+class SlowSource
+{
+public:
+    explicit SlowSource(const QString &path)
+        : path(path)
+    {
+#ifdef Q_OS_UNIX
+        made = ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+#endif
+    }
+
+    // Writes the bytes and ends the file, once a reader has it open; with
+    // no bytes it only ends the file (a reader that stops at once would
+    // leave nobody to write to).
+    bool feed(const QByteArray &bytes = QByteArray())
+    {
+#ifdef Q_OS_UNIX
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        const bool written = bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+        ::close(fd);
+        return written;
+#else
+        Q_UNUSED(bytes);
+        return false;
+#endif
+    }
+
+    const QString path;
+    bool made = false;
+};
+
+// Calls tick every 10 ms while it lives, from the GUI thread's event loop.
+class Ticker
+{
+public:
+    explicit Ticker(std::function<void()> tick)
+    {
+        QObject::connect(&timer, &QTimer::timeout, &timer, std::move(tick));
+        timer.start(10);
+    }
+
+private:
+    QTimer timer;
+};
+
+bool setModifiedHourAgo(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    timeval past[2] = {};
+    ::gettimeofday(&past[0], nullptr);
+    past[0].tv_sec -= 3600;
+    past[1] = past[0];
+    return ::utimes(QFile::encodeName(path).constData(), past) == 0;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+} // namespace
+
+void TestFileList::slowCopyKeepsEventsFlowingAndOrder()
+{
+    SlowSource source(environment->root() + "/slow.txt");
+    if (!source.made)
+        QSKIP("needs named pipes");
+    FileWidget list;
+    list.addFile(source.path);
+    SingleFileWidget *row = rowNamed(list, "slow.txt");
+    const QString staged = StagingFolder::path() + "/first.txt";
+    const QString restaged = StagingFolder::path() + "/second.txt";
+    QStringList log;
+    connect(row, &SingleFileWidget::filePathChanged, [&](const QString &, const QString &newPath) {
+        log << QStringLiteral("moved to %1 holding %2, first copy %3, listed %4")
+                   .arg(QFileInfo(newPath).fileName(), QString::fromLatin1(contentOf(newPath)),
+                        QFile::exists(staged) ? "kept" : "gone", list.getFiles().join(','));
+    });
+
+    // The copy can only end once the timer, on the GUI thread, feeds the
+    // source: it ends at all only if the window's events flow meanwhile.
+    bool fed = false;
+    const Ticker ticker([&] { fed = fed || source.feed("slow bytes"); });
+    ModalAnswerer answerer;
+    answerer.answerInputDialog("first.txt");
+    row->findChild<QPushButton *>()->click();
+    log << "returned";
+    QVERIFY(fed);
+
+    row->setName("second.txt");
+    row->makeFileCopy("second.txt");
+    log << "returned";
+    QCOMPARE(log, (QStringList{
+                      "moved to first.txt holding slow bytes, first copy kept, listed " + staged, "returned",
+                      "moved to second.txt holding slow bytes, first copy kept, listed " + restaged, "returned"}));
+    QVERIFY(!QFile::exists(staged));
+}
+
+void TestFileList::cancelledCopyLeavesAllAsItWas()
+{
+    SlowSource source(environment->root() + "/slow.txt");
+    if (!source.made)
+        QSKIP("needs named pipes");
+    FileWidget list;
+    list.addFile(source.path);
+    SingleFileWidget *row = rowNamed(list, "slow.txt");
+    QSignalSpy moved(row, &SingleFileWidget::filePathChanged);
+    // Any message would be a fault here; answered, it cannot hang the test.
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    // Cancel once the dialog shows, then let the blocked read return.
+    bool cancelled = false;
+    bool fed = false;
+    const Ticker ticker([&] {
+        auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+        if (!cancelled && dialog) {
+            dialog->findChild<QPushButton *>()->click();
+            cancelled = true;
+        } else if (cancelled) {
+            fed = fed || source.feed();
+        }
+    });
+    ModalAnswerer answerer;
+    answerer.answerInputDialog("copy.txt");
+    row->findChild<QPushButton *>()->click();
+
+    QVERIFY(cancelled && fed);
+    QCOMPARE(list.getFiles(), QStringList{source.path});
+    QCOMPARE(row->getName(), QStringLiteral("slow.txt"));
+    QCOMPARE(moved.size(), 0);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList());
+    QCOMPARE(QDir(StagingFolder::path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void TestFileList::folderIsWalkedOncePerAddition()
+{
+    const QString root = environment->root();
+    writeFile(root + "/pics/deeper/a.txt", QByteArray(1000, 'a'));
+    const QString other = writeFile(root + "/other.txt", "x");
+    const QString gone = writeFile(root + "/gone.txt", "x");
+    if (!setModifiedHourAgo(root + "/pics"))
+        QSKIP("needs a way to set a folder's time");
+    FileWidget list;
+    list.addFiles({root + "/pics", other, gone});
+
+    // Deeper down: the folder's own time stays, the rebuild keeps its figure.
+    writeFile(root + "/pics/deeper/b.txt", QByteArray(2000, 'b'));
+    list.removeFile(gone);
+    QCOMPARE(rowNamed(list, "pics")->getSize(), 1000.0f / 1024 / 1024);
+
+    // Right inside: the folder's time moves and the rebuild walks it again.
+    writeFile(root + "/pics/c.txt", QByteArray(4000, 'c'));
+    list.removeFile(other);
+    QCOMPARE(rowNamed(list, "pics")->getSize(), 7000.0f / 1024 / 1024);
 }
 
 QTEST_MAIN(TestFileList)

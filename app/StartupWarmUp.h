@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QFuture>
+
+// Loads, on a worker thread, what the first paint needs from the system and
+// what the GUI thread would otherwise wait for: the font database, and the
+// image format plugins (Qt loads every one of them the first time it reads a
+// PNG by name, looking for one that claims the format). The window is built
+// meanwhile; whatever is not ready when it is needed is waited for there,
+// as before. Lives for as long as the application object, inside it.
+class StartupWarmUp
+{
+public:
+    StartupWarmUp();
+    ~StartupWarmUp();
+
+    StartupWarmUp(const StartupWarmUp &) = delete;
+    StartupWarmUp &operator=(const StartupWarmUp &) = delete;
+
+private:
+    QFuture<void> plugins;
+    QFuture<void> fonts;
+};
