@@ -2,7 +2,9 @@
 #include "frame/FrameLess.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFile>
+#include <QFontDatabase>
 #include <QIcon>
 
 namespace {
@@ -14,6 +16,15 @@ QString applicationStyleSheet()
     return QString::fromLatin1(file.readAll());
 }
 
+// The style sheet's font is not on every system (Windows has none), so the
+// program brings its own.
+void registerBundledFonts()
+{
+    QDirIterator fonts(QStringLiteral(":/fonts"));
+    while (fonts.hasNext())
+        QFontDatabase::addApplicationFont(fonts.next());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -21,6 +32,7 @@ int main(int argc, char **argv)
     int result = 0;
     {
         QApplication app(argc, argv);
+        registerBundledFonts();
         app.setStyleSheet(applicationStyleSheet());
         QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/qrc/icon.ico")));
 

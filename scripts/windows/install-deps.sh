@@ -7,7 +7,7 @@ set -eu
 packages="
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine64 nsis zip unzip
-    dpkg-dev quilt
+    dpkg-dev patch xz-utils
 "
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -49,6 +49,6 @@ fi
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive run_as_root apt-get install -y -q --no-install-recommends $missing
+    run_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 fi
 exit 0
