@@ -24,6 +24,7 @@ log "building the SVG image plugin"
 cmake -S "$here/qsvg" -B "$work/build-svg" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/mingw-w64.cmake" \
     -DCMAKE_INSTALL_PREFIX="$qt" \
     -DQTSVG_SOURCE="$ported" >"$work/svg-build.log" 2>&1
 cmake --build "$work/build-svg" --parallel "$jobs" >>"$work/svg-build.log" 2>&1 \

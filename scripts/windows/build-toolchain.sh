@@ -109,4 +109,6 @@ build_qt
 build_7zip
 build_svg
 build_fonts
+# The sources and logs are not needed once everything is in place.
+rm -rf "$work"
 echo "$cache"
