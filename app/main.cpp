@@ -16,13 +16,17 @@ QString applicationStyleSheet()
     return QString::fromLatin1(file.readAll());
 }
 
-// The style sheet's font is not on every system (Windows has none), so the
-// program brings its own.
-void registerBundledFonts()
+// Noto Sans is not on every system (Windows has none), so the program brings
+// its own and makes it the default: Qt reads size and weight from the style
+// sheet's "16px/22px Noto Sans" but drops the family after the line height.
+void useBundledFont()
 {
     QDirIterator fonts(QStringLiteral(":/fonts"));
     while (fonts.hasNext())
         QFontDatabase::addApplicationFont(fonts.next());
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Noto Sans")});
+    QApplication::setFont(font);
 }
 
 } // namespace
@@ -32,7 +36,7 @@ int main(int argc, char **argv)
     int result = 0;
     {
         QApplication app(argc, argv);
-        registerBundledFonts();
+        useBundledFont();
         app.setStyleSheet(applicationStyleSheet());
         QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/qrc/icon.ico")));
 

@@ -26,6 +26,13 @@ QList<IsolatedEnvironment *> &liveEnvironments()
     return live;
 }
 
+// The variable QDir::tempPath() answers from: Windows reads TMP, not TMPDIR.
+#ifdef Q_OS_WIN
+const char tempVariable[] = "TMP";
+#else
+const char tempVariable[] = "TMPDIR";
+#endif
+
 QByteArray originalTmp;
 QByteArray originalHome;
 
@@ -47,7 +54,7 @@ IsolatedEnvironment::IsolatedEnvironment()
     QDir(dir.path()).mkpath(QStringLiteral("home"));
     QDir(dir.path()).mkpath(QStringLiteral("work"));
     if (liveEnvironments().isEmpty()) {
-        originalTmp = qgetenv("TMPDIR");
+        originalTmp = qgetenv(tempVariable);
         originalHome = qgetenv("HOME");
     }
     liveEnvironments().append(this);
@@ -61,14 +68,14 @@ IsolatedEnvironment::~IsolatedEnvironment()
     if (!liveEnvironments().isEmpty()) {
         liveEnvironments().last()->apply();
     } else {
-        qputenv("TMPDIR", originalTmp);
+        qputenv(tempVariable, originalTmp);
         qputenv("HOME", originalHome);
     }
 }
 
 void IsolatedEnvironment::apply() const
 {
-    qputenv("TMPDIR", tempPath().toLocal8Bit());
+    qputenv(tempVariable, tempPath().toLocal8Bit());
     qputenv("HOME", homePath().toLocal8Bit());
 }
 
