@@ -143,11 +143,6 @@ fi
 program=$!
 if window=$(window_with_title Brimlet 90); then
     pass "the installed program opens its window"
-    if [ -n "$screenshot" ]; then
-        eval "$(xdotool getwindowgeometry --shell "$window")"
-        import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$screenshot"
-        log "saved $screenshot"
-    fi
     click "$window" 930 36   # the title bar's close cross
 else
     fail "the installed program opens its window" "$(tail -n 5 "$work/installed.log")"
@@ -164,9 +159,11 @@ fi
 wineserver -w
 
 # --- the road through a real window ----------------------------------------------
-# Positions in the 980x660 main window (the bundled font keeps them as on Linux).
-BROWSE="117 428" FIRST_ROW_NAME="125 203" COMPRESS="883 586" CANCEL="784 586"
-BOX_OK="OK_X OK_Y"   # in the 400x200 message box
+# Positions inside the windows (the bundled font keeps them as on Linux).
+BROWSE="117 445" FIRST_ROW_NAME="124 202" COMPRESS="883 585" CANCEL="784 585"
+FILE_NAME="377 517" OPEN="561 546"     # in Wine's file dialog
+RENAME_FIELD="100 42" RENAME_OK="70 70"  # in the rename dialog
+BOX_OK="364 179"                         # in the 400x200 message box
 windows_sized() { # width height -> visible windows of that size
     for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$id")"
@@ -175,15 +172,20 @@ windows_sized() { # width height -> visible windows of that size
 }
 has_box() { [ -n "$(windows_sized 400 200)" ]; }
 box() { wait_for "$1" has_box && windows_sized 400 200 | tail -n 1; }
-gone() { ! xdotool getwindowname "$1" >/dev/null 2>&1 || [ -z "$(xdotool search --onlyvisible --name '.*' | grep -x "$1")" ]; }
-choose_files() { # main-window folder names...
-    click "$1" $BROWSE
+gone() { ! xdotool search --onlyvisible --name '.*' 2>/dev/null | grep -qx "$1"; }
+choose_files() { # main-window paths...
+    click "$1" $BROWSE; shift
     dialog=$(window_with_title "Select one or more files to open" 30) || return 1
-    xdotool mousemove --window "$dialog" 10 10
-    type_line "$2"; shift 2
-    names=""; for name in "$@"; do names="$names\"$name\" "; done
-    type_line "$names"
+    names=""; for path in "$@"; do names="$names\"$path\" "; done
+    click "$dialog" $FILE_NAME
+    xdotool key ctrl+a type --delay 20 "$names"
+    click "$dialog" $OPEN
     wait_for 20 gone "$dialog"
+}
+answer_box() { # seconds
+    answer=$(box "$1") || return 1
+    click "$answer" $BOX_OK
+    wait_for 20 gone "$answer"
 }
 
 drive_c=$WINEPREFIX/drive_c
@@ -192,52 +194,58 @@ mkdir -p "$trip" "$drive_c/road/Big"
 printf 'first file, with a space in its name\n' >"$trip/a b.txt"
 yes '# notes' | head -n 500 >"$trip/notes.md"
 head -c 10240 /dev/urandom >"$trip/data.bin"
-deploy=$build/deploy/Brimlet
-(cd "$deploy" && exec wine brimlet.exe >"$work/road.log" 2>&1) &
+(cd "$build/deploy/Brimlet" && exec wine brimlet.exe >"$work/road.log" 2>&1) &
 program=$!
 road() {
     main=$(window_with_title Brimlet 90) || { echo "no main window"; return 1; }
-    choose_files "$main" 'C:\road\Trip files' "a b.txt" notes.md data.bin || { echo "the file dialog"; return 1; }
+    choose_files "$main" 'C:\road\Trip files\a b.txt' 'C:\road\Trip files\notes.md' 'C:\road\Trip files\data.bin' \
+        || { echo "the file dialog did not close"; return 1; }
     click "$main" $FIRST_ROW_NAME
     rename=$(window_with_title "Change name" 20) || { echo "no rename dialog"; return 1; }
-    xdotool mousemove --window "$rename" 10 10 key ctrl+a
-    type_line "renamed.txt"
+    click "$rename" $RENAME_FIELD
+    xdotool key ctrl+a type --delay 20 "renamed.txt"
+    click "$rename" $RENAME_OK
     wait_for 20 gone "$rename" || { echo "the rename dialog stayed"; return 1; }
+    if [ -n "$screenshot" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$main")"
+        import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$screenshot"
+    fi
     click "$main" $COMPRESS
-    answer=$(box 120) || { echo "no message box after Compress"; return 1; }
-    [ -n "$screenshot" ] && import -window root "$work/box.png"
-    click "$answer" $BOX_OK
-    wait_for 20 gone "$answer" || { echo "the message box stayed"; return 1; }
+    answer_box 120 || { echo "no success box to answer"; return 1; }
     archive="$trip/Trip files.7z"
     [ -f "$archive" ] || { echo "no archive"; return 1; }
     7zz x -y -o"$work/extracted" "$archive" >/dev/null || { echo "7zz cannot read the archive"; return 1; }
-    # One of the three files is in the archive as renamed.txt, the others as they were.
-    missing="" 
+    # The first row's file is in the archive as renamed.txt, the others as they were.
+    renamed=""
     for name in "a b.txt" notes.md data.bin; do
         if [ -f "$work/extracted/$name" ]; then
             cmp -s "$trip/$name" "$work/extracted/$name" || { echo "$name differs"; return 1; }
-        else
-            missing="$missing$name"
-            cmp -s "$trip/$name" "$work/extracted/renamed.txt" || { echo "renamed.txt is not $name"; return 1; }
+        elif cmp -s "$trip/$name" "$work/extracted/renamed.txt"; then
+            renamed=$name
         fi
     done
-    [ "$(ls "$work/extracted" | wc -l)" = 3 ] && [ -n "$missing" ] || { echo "archive holds: $(ls "$work/extracted")"; return 1; }
-    ! ls -d "$drive_c"/users/*/AppData/Local/Temp/velmora 2>/dev/null || { echo "the staging folder is left"; return 1; }
+    [ "$(ls "$work/extracted" | wc -l)" = 3 ] && [ -n "$renamed" ] \
+        || { echo "the archive holds: $(ls "$work/extracted" | tr '\n' ' ')"; return 1; }
+    for staging in "$drive_c"/users/*/Temp/velmora "$drive_c"/users/*/AppData/Local/Temp/velmora; do
+        [ ! -e "$staging" ] || { echo "the staging folder is left"; return 1; }
+    done
 }
-if outcome=$(road); then pass "the road: file dialog, rename, Compress through 7z.exe, archive as 7zz reads it"
+if outcome=$(road); then pass "the road: file dialog, rename, Compress through 7z.exe, the archive as 7zz reads it"
 else fail "the road" "$outcome"; fi
 
 # A run cancelled while 7z.exe writes leaves no archive and no 7z.exe behind.
 head -c 300M /dev/urandom >"$drive_c/road/Big/big.bin"
 cancelled() {
     main=$(window_with_title Brimlet 10) || { echo "no main window"; return 1; }
-    choose_files "$main" 'C:\road\Big' big.bin || { echo "the file dialog"; return 1; }
+    choose_files "$main" 'C:\road\Big\big.bin' || { echo "the file dialog did not close"; return 1; }
     click "$main" $COMPRESS
     wait_for 60 test -s "$drive_c/road/Big/Big.7z" || { echo "7z.exe did not start writing"; return 1; }
-    xdotool mousemove --window "$main" 490 330 key Escape
-    answer=$(box 60) || { echo "no message box after cancelling"; return 1; }
-    click "$answer" $BOX_OK
-    wait_for 20 gone "$answer"
+    progress=$(xdotool search --onlyvisible --name '^Brimlet$' | grep -vx "$main" | tail -n 1)
+    [ -n "$progress" ] || { echo "no progress dialog"; return 1; }
+    eval "$(xdotool getwindowgeometry --shell "$progress")"
+    click "$progress" $((WIDTH / 2)) 10
+    xdotool key Escape
+    answer_box 60 || { echo "no message box after cancelling"; return 1; }
     [ ! -e "$drive_c/road/Big/Big.7z" ] || { echo "a partial archive is left"; return 1; }
     ! ps -eo args | grep -v grep | grep -q '7z\.exe' || { echo "7z.exe still runs"; return 1; }
     click "$main" $CANCEL
