@@ -387,7 +387,9 @@ void TestFileList::renameMakesStagingCopy()
     QCOMPARE(list.getFiles(), QStringList{staged});
     QCOMPARE(contentOf(staged), QByteArray("user's bytes"));
     QCOMPARE(contentOf(original), QByteArray("user's bytes"));
+#ifdef Q_OS_UNIX
     QCOMPARE(QFileInfo(StagingFolder::path()).permissions() & 0x0077, QFile::Permissions());
+#endif
 
     // The user's name is free again; the new one is taken.
     answerer.answerMessageBox();
@@ -492,7 +494,11 @@ void TestFileList::renameWithVanishedSource()
 void TestFileList::stagingFolderIsPrivate()
 {
     QVERIFY(StagingFolder::prepare());
+#ifdef Q_OS_UNIX
     QCOMPARE(QFileInfo(StagingFolder::path()).permissions() & 0x0077, QFile::Permissions());
+#else // NTFS has no such bits: the user's own temporary folder is private to them
+    QVERIFY(StagingFolder::path().startsWith(QDir::tempPath() + '/'));
+#endif
     writeFile(StagingFolder::path() + "/copy.txt", "x");
     StagingFolder::remove();
     QVERIFY(!QFileInfo::exists(StagingFolder::path()));
@@ -539,7 +545,10 @@ void TestFileList::dropsFilesFoldersAndLinks()
     const QString root = environment->root();
     file("pics/a.txt", QByteArray(1000, 'a'));
     file("pics/deeper/b.txt", QByteArray(2000, 'b'));
-    QVERIFY(QFile::link(makeSparseFile(root + "/huge.bin", 600 << 20), root + "/pics/link.bin"));
+    makeSparseFile(root + "/huge.bin", 600 << 20);
+#ifdef Q_OS_UNIX // Windows makes a .lnk shortcut instead: a small file of its own
+    QVERIFY(QFile::link(root + "/huge.bin", root + "/pics/link.bin"));
+#endif
     const QString notes = file("notes.txt");
 
     FileWidget list;
