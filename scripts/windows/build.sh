@@ -40,7 +40,7 @@ lay_out() { # folder platform-plugins...
     folder=$1; shift
     mkdir -p "$folder/util" "$folder/platforms" "$folder/imageformats" "$folder/styles"
     cp "$toolchain/7zip/7z.exe" "$folder/util/7z.exe"
-    for lib in Core Gui Widgets; do cp "$qt/bin/Qt6$lib.dll" "$folder/"; done
+    for lib in Core Gui Widgets Concurrent; do cp "$qt/bin/Qt6$lib.dll" "$folder/"; done
     for plugin in "$@"; do cp "$qt/plugins/platforms/$plugin.dll" "$folder/platforms/"; done
     cp "$qt/plugins/imageformats/qsvg.dll" "$qt/plugins/imageformats/qico.dll" "$folder/imageformats/"
     cp "$qt/plugins/styles/"*.dll "$folder/styles/"
@@ -69,6 +69,8 @@ rm -rf "$build/deploy"
 mkdir -p "$deploy"
 cp "$build/brimlet.exe" "$deploy/"
 lay_out "$deploy" qwindows
+# Qt6Concurrent only while the program uses it.
+$triplet-objdump -p "$deploy/brimlet.exe" | grep -q 'DLL Name: Qt6Concurrent' || rm "$deploy/Qt6Concurrent.dll"
 find "$deploy" -name '*.exe' -o -name '*.dll' | xargs $triplet-strip --strip-unneeded
 check_imports "$deploy"
 
