@@ -151,7 +151,8 @@ void TestResources::styleSheetColoursReachTheWidgets()
     compress.show();
     QVERIFY(QTest::qWaitForWindowExposed(&compress));
     const QImage shot = compress.grab().toImage();
-    QCOMPARE(QColor(shot.pixel(10, shot.height() / 2)), QColor(QStringLiteral("#5272BA")));
+    // Clear of the text, however wide the platform's font draws it.
+    QCOMPARE(QColor(shot.pixel(3, shot.height() / 2)), QColor(QStringLiteral("#5272BA")));
 
     qApp->setStyleSheet(QString());
 }
