@@ -31,6 +31,7 @@ for name in tst_archivejob tst_compression; do
 $name: its fake archivers are shell scripts, which Windows cannot run"
 done
 
+rm -f "$build"/failed-*.png
 work=$(mktemp -d /tmp/brimlet-wine.XXXXXX)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset QT_QPA_PLATFORM
@@ -117,8 +118,9 @@ else
 fi
 
 # --- windows on the virtual screen --------------------------------------------
-# Without a window manager every top-level window is an override-redirect-free
-# X window mapped where the program put it; Wine names it by its title.
+# There is no window manager: each top-level window is an X window where the
+# program put it, named by its title. xdotool needs the pointer moved, and a
+# pause, before a click.
 visible_window() {
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1)
     [ -n "$id" ] && echo "$id"
@@ -140,7 +142,6 @@ not_running() { # a zombie too: its parent waits on a subshell meanwhile
     [ -z "$state" ] || [ "${state#Z}" != "$state" ]
 }
 not_there() { ! test -e "$1"; }
-type_line() { xdotool type --delay 20 "$1"; xdotool key Return; }
 
 # --- the installer ---------------------------------------------------------------
 version=$(sed -n 's/^project(Brimlet VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -158,13 +159,14 @@ fi
 
 (cd "$installed" 2>/dev/null && exec wine brimlet.exe >"$work/installed.log" 2>&1) &
 program=$!
-if window=$(window_with_title Brimlet 90); then
-    pass "the installed program opens its window"
-    click "$window" 930 36   # the title bar's close cross
-else
+if ! window=$(window_with_title Brimlet 90); then
     fail "the installed program opens its window" "$(tail -n 5 "$work/installed.log")"
+elif click "$window" 930 36 && wait_for 30 not_running "$program"; then   # the title bar's cross
+    pass "the installed program opens its window and closes by its title bar's cross"
+else
+    fail "the installed program's title bar cross ends it"
 fi
-wait_for 30 not_running "$program" || kill "$program" 2>/dev/null
+kill "$program" 2>/dev/null
 wine "$installed/uninstall.exe" /S >/dev/null 2>&1
 # The uninstaller goes on from a copy of itself in the temporary folder.
 if wait_for 60 not_there "$installed" && [ ! -e "$menu" ] \
