@@ -90,7 +90,8 @@ void TestResources::styleSheetReachesItsWidgets()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     auto *compress = window.findChild<QPushButton *>(QStringLiteral("Compress"));
-    QCOMPARE(colourAt(compress, QPoint(10, compress->height() / 2)), QColor(0x52, 0x72, 0xBA));
+    // Clear of the text, however wide the platform's font draws it.
+    QCOMPARE(colourAt(compress, QPoint(3, compress->height() / 2)), QColor(0x52, 0x72, 0xBA));
 
     QLabel *caption = nullptr;
     for (QLabel *label : window.findChild<HeaderWidget *>()->findChildren<QLabel *>()) {

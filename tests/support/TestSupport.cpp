@@ -26,6 +26,14 @@ namespace {
 // `env = std::make_unique<...>()`): the newest one alive is always in force,
 // and the machine's own values come back only when the last one goes.
 QList<IsolatedEnvironment *> liveEnvironments;
+
+// The variable QDir::tempPath() answers from: Windows reads TMP, not TMPDIR.
+#ifdef Q_OS_WIN
+const char tempVariable[] = "TMP";
+#else
+const char tempVariable[] = "TMPDIR";
+#endif
+
 QByteArray originalTmp;
 QByteArray originalHome;
 
@@ -56,7 +64,7 @@ IsolatedEnvironment::IsolatedEnvironment()
     for (const char *folder : {"tmp", "home", "work"})
         QDir(dir.path()).mkpath(QLatin1String(folder));
     if (liveEnvironments.isEmpty()) {
-        originalTmp = qgetenv("TMPDIR");
+        originalTmp = qgetenv(tempVariable);
         originalHome = qgetenv("HOME");
     }
     liveEnvironments.append(this);
@@ -71,13 +79,13 @@ IsolatedEnvironment::~IsolatedEnvironment()
         liveEnvironments.last()->apply();
         return;
     }
-    qputenv("TMPDIR", originalTmp);
+    qputenv(tempVariable, originalTmp);
     qputenv("HOME", originalHome);
 }
 
 void IsolatedEnvironment::apply() const
 {
-    qputenv("TMPDIR", tempPath().toLocal8Bit());
+    qputenv(tempVariable, tempPath().toLocal8Bit());
     qputenv("HOME", homePath().toLocal8Bit());
 }
 
