@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -180,10 +179,7 @@ void TestCompression::chosenDestinationSurvivesARemoval()
     const QString b = writeFile(in + "/b.txt", "b");
     listFiles({a, b});
     const QString chosen = env->root() + "/elsewhere/mine.7z";
-    QDir().mkpath(env->root() + "/elsewhere");
-    ModalAnswerer answerer;
-    answerer.answerWith([chosen](QWidget *dialog) { chooseInFileDialog(dialog, chosen); },
-                        [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
+    MainWidget::setNextDestinationAnswer(chosen);
     window->onBrowseDestinationFolderClicked();
     QCOMPARE(destination(), chosen);
 
