@@ -32,11 +32,6 @@ const QString existsText = QStringLiteral("File with this name already exists");
 const QString successText = QStringLiteral("Compression finished successfully!");
 const QString unusableText = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
 
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 // The archiver's process id, once the stand-in has written it whole.
 qint64 recordedPid(const QString &record)
 {

@@ -88,11 +88,6 @@ QPixmap pictureOf(SingleFileWidget *row)
     return QPixmap();
 }
 
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden, QDir::Name);
-}
-
 // The bytes 7-Zip packs into a new archive of the paths, or -1 when it fails the run.
 qint64 archivedBytes(const QString &archive, const QStringList &paths)
 {

@@ -103,7 +103,6 @@ void TestFrame::hoverShowsCursorOfZone_data()
     QTest::addColumn<QPoint>("offset"); // from the frame's top-left; the frame is 400 x 300
     QTest::addColumn<Qt::CursorShape>("cursor");
 
-    QTest::newRow("left band") << QPoint(3, 150) << Qt::SizeHorCursor;
     QTest::newRow("right outline") << QPoint(400, 150) << Qt::SizeHorCursor;
     QTest::newRow("beyond the right outline") << QPoint(401, 150) << Qt::ArrowCursor;
     QTest::newRow("top-left corner") << QPoint(2, 2) << Qt::SizeFDiagCursor;

@@ -91,6 +91,11 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden, QDir::Name);
+}
+
 QMap<QString, QByteArray> filesUnder(const QString &root)
 {
     QMap<QString, QByteArray> files;

@@ -36,6 +36,8 @@ QString writeFile(const QString &path, const QByteArray &content);
 QString makeSparseFile(const QString &path, qint64 size);
 // The content of a file, empty when it cannot be read.
 QByteArray readFile(const QString &path);
+// The names in a folder, hidden ones too, sorted; empty when there is no folder.
+QStringList entriesOf(const QString &folder);
 // Every file under root: its path relative to root, and its content.
 QMap<QString, QByteArray> filesUnder(const QString &root);
 // Runs a program to its end; true when it exited with 0. Its output goes to *out.
