@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <ctime>
 #include <unistd.h>
 #endif
 
@@ -577,52 +578,36 @@ namespace {
 
 // A file whose bytes come only when the test hands them over: a named pipe.
 // Reading it blocks until then, as a slow share would.
-class SlowSource
+#ifdef Q_OS_UNIX
+bool makeSlowSource(const QString &path)
 {
-public:
-    explicit SlowSource(const QString &path)
-        : path(path)
-    {
-#ifdef Q_OS_UNIX
-        made = ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-#endif
-    }
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
 
-    // Writes the bytes and ends the file, once a reader has it open; with
-    // no bytes it only ends the file (a reader that stops at once would
-    // leave nobody to write to).
-    bool feed(const QByteArray &bytes = QByteArray())
-    {
-#ifdef Q_OS_UNIX
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0)
-            return false;
-        const bool written = bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-        ::close(fd);
-        return written;
-#else
-        Q_UNUSED(bytes);
+// Writes the bytes and ends the file, once a reader has it open; with no
+// bytes it only ends the file (a reader that stops at once would leave
+// nobody to write to).
+bool feedSlowSource(const QString &path, const QByteArray &bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+    if (fd < 0)
         return false;
-#endif
-    }
-
-    const QString path;
-    bool made = false;
-};
+    const bool written = bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    return written;
+}
 
 bool setModifiedHourAgo(const QString &path)
 {
-#ifdef Q_OS_UNIX
-    timeval past[2] = {};
-    ::gettimeofday(&past[0], nullptr);
-    past[0].tv_sec -= 3600;
-    past[1] = past[0];
-    return ::utimes(QFile::encodeName(path).constData(), past) == 0;
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
+    const timeval past{::time(nullptr) - 3600, 0};
+    const timeval times[2] = {past, past};
+    return ::utimes(QFile::encodeName(path).constData(), times) == 0;
 }
+#else
+bool makeSlowSource(const QString &) { return false; }
+bool feedSlowSource(const QString &, const QByteArray &) { return false; }
+bool setModifiedHourAgo(const QString &) { return false; }
+#endif
 
 } // namespace
 
@@ -636,11 +621,11 @@ void TestFileList::slowCopy_data()
 void TestFileList::slowCopy()
 {
     QFETCH(bool, cancel);
-    SlowSource source(environment->root() + "/slow.txt");
-    if (!source.made)
+    const QString source = environment->root() + "/slow.txt";
+    if (!makeSlowSource(source))
         QSKIP("needs named pipes");
     FileWidget list;
-    list.addFile(source.path);
+    list.addFile(source);
     SingleFileWidget *row = rowNamed(list, "slow.txt");
     const QString staged = StagingFolder::path() + "/first.txt";
     const QString restaged = StagingFolder::path() + "/second.txt";
@@ -665,7 +650,7 @@ void TestFileList::slowCopy()
             dialog->findChild<QPushButton *>()->click();
             cancelled = true;
         } else if (cancelled == cancel) {
-            fed = fed || source.feed(cancel ? QByteArray() : QByteArray("slow bytes"));
+            fed = fed || feedSlowSource(source, cancel ? QByteArray() : QByteArray("slow bytes"));
         }
     });
     ticker.start(10);
@@ -675,7 +660,7 @@ void TestFileList::slowCopy()
     QCOMPARE(MessageBox::answeredTexts(), QStringList());
     if (cancel) {
         // All as it was: the list, the row's name, no signal, no copy.
-        QCOMPARE(list.getFiles(), QStringList{source.path});
+        QCOMPARE(list.getFiles(), QStringList{source});
         QCOMPARE(row->getName(), QStringLiteral("slow.txt"));
         QCOMPARE(log, QStringList{"returned"});
         QCOMPARE(entriesOf(StagingFolder::path()), QStringList());
