@@ -224,7 +224,6 @@ void TestFileList::typePicture_data()
     QTest::addColumn<QString>("drawing");
     QTest::newRow("pdf") << "a.pdf" << ":/qrc/file-pdf.svg";
     QTest::newRow("upper-case PDF is not") << "Report.PDF" << "";
-    QTest::newRow("txt") << "notes.txt" << "";
     QTest::newRow("folder") << "folder/" << "";
 }
 
