@@ -27,6 +27,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -44,6 +45,8 @@ QString sizeLineText(float size)
     const float megabytes = std::round(size * 100.0f) / 100.0f;
     return QStringLiteral("Total size: <b>%1 MB</b> of 500MB limit").arg(double(megabytes));
 }
+
+QString nextDestinationAnswer;
 
 } // namespace
 
@@ -194,12 +197,18 @@ void MainWidget::onBrowseForFilesClicked()
 
 void MainWidget::onBrowseDestinationFolderClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), QString(),
-                                                      tr("7z files (*.7z)"));
+    QString path = std::exchange(nextDestinationAnswer, QString());
+    if (path.isNull())
+        path = QFileDialog::getSaveFileName(this, tr("Save File"), QString(), tr("7z files (*.7z)"));
     if (path.isEmpty())
         return;
     destinationButton->setText(path);
     destinationChosen = true;
+}
+
+void MainWidget::setNextDestinationAnswer(const QString &path)
+{
+    nextDestinationAnswer = path;
 }
 
 void MainWidget::forgetChosenDestinationIfListEmpty()

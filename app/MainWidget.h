@@ -22,6 +22,8 @@ public:
 
     // The archiver to run; by default util/7z.exe beside the program.
     void setArchiverProgram(const QString &program);
+    // Test seam: the next save dialog is not shown but answered with this path.
+    static void setNextDestinationAnswer(const QString &path);
 
 signals:
     void addFiles(QStringList paths);

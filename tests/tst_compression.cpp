@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -32,11 +31,6 @@ const QString failedText = QStringLiteral("Compression failed!");
 const QString existsText = QStringLiteral("File with this name already exists");
 const QString successText = QStringLiteral("Compression finished successfully!");
 const QString unusableText = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
 
 // The archiver's process id, once the stand-in has written it whole.
 qint64 recordedPid(const QString &record)
@@ -180,10 +174,7 @@ void TestCompression::chosenDestinationSurvivesARemoval()
     const QString b = writeFile(in + "/b.txt", "b");
     listFiles({a, b});
     const QString chosen = env->root() + "/elsewhere/mine.7z";
-    QDir().mkpath(env->root() + "/elsewhere");
-    ModalAnswerer answerer;
-    answerer.answerWith([chosen](QWidget *dialog) { chooseInFileDialog(dialog, chosen); },
-                        [](QWidget *widget) { return qobject_cast<QFileDialog *>(widget) != nullptr; });
+    MainWidget::setNextDestinationAnswer(chosen);
     window->onBrowseDestinationFolderClicked();
     QCOMPARE(destination(), chosen);
 

@@ -1,17 +1,11 @@
 #include "support/TestSupport.h"
 
-#include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QApplication>
 #include <QDir>
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QProcess>
-#include <QScopedValueRollback>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
@@ -105,6 +99,11 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden, QDir::Name);
+}
+
 QMap<QString, QByteArray> filesUnder(const QString &root)
 {
     QMap<QString, QByteArray> files;
@@ -147,22 +146,6 @@ bool processEnded(qint64 pid)
 #endif
 }
 
-void chooseInFileDialog(QWidget *fileDialog, const QString &path)
-{
-    auto *dialog = qobject_cast<QFileDialog *>(fileDialog);
-    if (!dialog)
-        return;
-    // A selection in the views, which the dialog may make while it still
-    // loads the folder, would win over the typed name.
-    for (QAbstractItemView *view : dialog->findChildren<QAbstractItemView *>())
-        view->clearSelection();
-    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        name->setText(path);
-    else
-        dialog->selectFile(path);
-    static_cast<QDialog *>(dialog)->accept();
-}
-
 FakeArchiver::FakeArchiver(const QString &orders)
 {
     for (const QString &part : orders.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -182,109 +165,6 @@ FakeArchiver::~FakeArchiver()
 QString FakeArchiver::program()
 {
     return QStandardPaths::findExecutable(QStringLiteral("fakearchiver"), {QCoreApplication::applicationDirPath()});
-}
-
-ModalAnswerer::ModalAnswerer(QObject *parent)
-    : QObject(parent)
-{
-    connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
-    timer.start(10);
-}
-
-void ModalAnswerer::answerMessageBox(QMessageBox::StandardButton button)
-{
-    answerWith([button](QWidget *widget) {
-        auto *box = static_cast<QMessageBox *>(widget);
-        if (QAbstractButton *target = box->button(button))
-            target->click();
-        else
-            box->done(button);
-    }, [](QWidget *widget) { return qobject_cast<QMessageBox *>(widget) != nullptr; });
-}
-
-void ModalAnswerer::answerInputDialog(const QString &text)
-{
-    answerWith([text](QWidget *widget) {
-        static_cast<QInputDialog *>(widget)->setTextValue(text);
-        static_cast<QInputDialog *>(widget)->accept();
-    }, [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
-}
-
-void ModalAnswerer::cancelInputDialog()
-{
-    answerWith([](QWidget *widget) { static_cast<QInputDialog *>(widget)->reject(); },
-               [](QWidget *widget) { return qobject_cast<QInputDialog *>(widget) != nullptr; });
-}
-
-void ModalAnswerer::answerWith(std::function<void(QWidget *)> answer, std::function<bool(QWidget *)> accepts)
-{
-    answers.enqueue({std::move(accepts), std::move(answer)});
-}
-
-int ModalAnswerer::pending() const
-{
-    return answers.size();
-}
-
-QList<SeenBox> ModalAnswerer::seen() const
-{
-    return boxes;
-}
-
-QStringList ModalAnswerer::seenTexts() const
-{
-    QStringList texts;
-    for (const SeenBox &box : boxes)
-        texts << box.text;
-    return texts;
-}
-
-bool ModalAnswerer::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == answered && event->type() == QEvent::Hide) {
-        watched->removeEventFilter(this);
-        answered = nullptr;
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void ModalAnswerer::poll()
-{
-    // An answer may run an event loop of its own (a QTRY_ wait): the timer
-    // must not answer again from inside it.
-    if (polling)
-        return;
-    const QScopedValueRollback<bool> guard(polling, true);
-    QWidget *modal = QApplication::activeModalWidget();
-    if (answered) {
-        if (answered == modal && modal->isVisible() && retries < 500) {
-            ++retries;
-            lastAction(modal);
-            return;
-        }
-        answered = nullptr;
-    }
-    if (!modal || answers.isEmpty() || !modal->isVisible())
-        return;
-    if (answers.head().accepts && !answers.head().accepts(modal))
-        return;
-
-    SeenBox box{QString(), QString(), modal->windowTitle(), QStringList()};
-    if (auto *messageBox = qobject_cast<QMessageBox *>(modal)) {
-        box.text = messageBox->text();
-        box.informativeText = messageBox->informativeText();
-        for (QAbstractButton *button : messageBox->buttons())
-            box.buttonTexts << button->text();
-    } else if (auto *dialog = qobject_cast<QInputDialog *>(modal)) {
-        box.text = dialog->labelText();
-    }
-    boxes << box;
-    // Once it hides, the answer is done with, even if the same box opens again.
-    modal->installEventFilter(this);
-    answered = modal;
-    retries = 0;
-    lastAction = answers.dequeue().action;
-    lastAction(modal);
 }
 
 } // namespace TestSupport
