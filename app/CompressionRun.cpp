@@ -21,6 +21,8 @@
 
 #if defined(Q_OS_WIN)
 #include <qt_windows.h>
+// windows.h names its own MessageBox as a macro, which would rename ours.
+#undef MessageBox
 #else
 #include <cerrno>
 #include <cstdio>
