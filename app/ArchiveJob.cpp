@@ -71,6 +71,7 @@ ArchiveJob::ArchiveJob(QObject *parent)
 ArchiveJob::~ArchiveJob()
 {
     stopNow();
+    removeListFile();
 }
 
 QStringList ArchiveJob::arguments(const QString &archive, const QStringList &paths,
@@ -141,7 +142,7 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
     if (!needsListFile(archive, paths))
         args = arguments(archive, paths);
     else if (writeListFile(paths))
-        args = arguments(archive, paths, listFile->fileName());
+        args = arguments(archive, paths, listFilePath);
 
     process = new QProcess(this);
     // Whatever the archiver might ask for would never be answered: it reads
@@ -162,14 +163,24 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
 
 bool ArchiveJob::writeListFile(const QStringList &paths)
 {
-    listFile = std::make_unique<QTemporaryFile>(QDir::tempPath()
-                                                + QStringLiteral("/brimlet-list-XXXXXX.txt"));
-    if (!listFile->open())
+    // A QTemporaryFile keeps its handle open until it goes, and Windows will
+    // not let the archiver read a file that is still open for writing: the
+    // file is closed here, and this job removes it after the run.
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/brimlet-list-XXXXXX.txt"));
+    file.setAutoRemove(false);
+    if (!file.open())
         return false;
+    listFilePath = file.fileName();
     for (const QString &path : paths)
-        listFile->write(QDir::toNativeSeparators(path).toUtf8() + '\n');
-    listFile->close();
-    return listFile->error() == QFileDevice::NoError;
+        file.write(QDir::toNativeSeparators(path).toUtf8() + '\n');
+    return file.flush() && file.error() == QFileDevice::NoError;
+}
+
+void ArchiveJob::removeListFile()
+{
+    if (!listFilePath.isEmpty())
+        QFile::remove(listFilePath);
+    listFilePath.clear();
 }
 
 bool ArchiveJob::isRunning() const
@@ -265,7 +276,7 @@ void ArchiveJob::finish(Outcome outcome)
     // there now is this run's own partial or incomplete archive.
     if (outcome != Outcome::Succeeded && !archiveExisted && existsOrIsLink(archive))
         QFile::remove(archive);
-    listFile.reset();
+    removeListFile();
     process->disconnect(this);
     process->deleteLater();
     process = nullptr;

@@ -6,10 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
-class QTemporaryFile;
-
 // Runs the archiver for one archive without blocking: starts it, reads its
 // output as it comes (the percentage it prints), stops it on request and
 // gives the verdict. It knows nothing of windows; the main window shows what
@@ -59,6 +55,7 @@ signals:
 
 private:
     bool writeListFile(const QStringList &paths);
+    void removeListFile();
     void readStandardOutput();
     void onProcessFinished(int exitCode, QProcess::ExitStatus status);
     void onProcessError(QProcess::ProcessError error);
@@ -66,7 +63,7 @@ private:
     void finish(Outcome outcome);
 
     QProcess *process = nullptr;
-    std::unique_ptr<QTemporaryFile> listFile;
+    QString listFilePath;
     QString archive;
     bool archiveExisted = false;
     bool running = false;

@@ -129,7 +129,13 @@ bool runProgram(const QString &program, const QStringList &args, QByteArray *out
 
 QString sevenZip()
 {
+#ifdef Q_OS_WIN
+    // The Windows build lays out the shipped 7z.exe beside the tests.
+    return QStandardPaths::findExecutable(QStringLiteral("7z"),
+                                          {QCoreApplication::applicationDirPath() + QStringLiteral("/util")});
+#else
     return QStandardPaths::findExecutable(QStringLiteral("7zz"));
+#endif
 }
 
 bool processEnded(qint64 pid)
