@@ -19,6 +19,7 @@ ported=$work/qtsvg-qt6
 rm -rf "$ported" "$work/build-svg"
 cp -a "$src" "$ported"
 patch -s -d "$ported" -p1 <"$here/qsvg/qtsvg-qt6.patch"
+sed -i 's/fontSizeSpec(const QStringRef &/fontSizeSpec(const QStringView \&/' "$ported/src/svg/qsvghandler.cpp"
 
 log "building the SVG image plugin"
 cmake -S "$here/qsvg" -B "$work/build-svg" -G Ninja \
