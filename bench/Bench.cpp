@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QFile>
 #include <QTimer>
 
@@ -16,65 +15,50 @@ namespace {
 
 double summary(QList<double> values, bool worst)
 {
-    if (values.isEmpty())
-        return std::nan("");
     std::sort(values.begin(), values.end());
-    if (worst)
-        return values.last();
+    if (values.isEmpty() || worst)
+        return values.isEmpty() ? std::nan("") : values.last();
     const qsizetype middle = values.size() / 2;
     return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
 }
 
 QString amount(double value, const QString &unit)
 {
-    if (std::isnan(value))
-        return QString();
-    return QStringLiteral("%1 %2").arg(value, 0, 'f', value < 10.0 ? 2 : 1).arg(unit);
+    return std::isnan(value) ? QString() : QStringLiteral("%1 %2").arg(value, 0, 'f', value < 10.0 ? 2 : 1).arg(unit);
+}
+
+QString verdict(const Figure &figure, double value, double ratio)
+{
+    if (figure.goal == Figure::Goal::Below)
+        return QStringLiteral("< %1 %2 ").arg(figure.limit).arg(figure.unit)
+            + (value < figure.limit ? QStringLiteral("✓") : QStringLiteral("✗ by ") + amount(value - figure.limit, figure.unit));
+    if (figure.goal == Figure::Goal::RatioAtMost)
+        return QStringLiteral("≤ %1× ").arg(figure.limit)
+            + (ratio <= figure.limit ? QStringLiteral("✓") : QStringLiteral("✗ by %1×").arg(ratio - figure.limit, 0, 'f', 2));
+    return QString();
 }
 
 } // namespace
-
-double Figure::value() const
-{
-    return summary(samples, worstCounts);
-}
-
-double Figure::reference() const
-{
-    return summary(referenceSamples, worstCounts);
-}
-
-QString Figure::verdict() const
-{
-    if (goal == Goal::Below) {
-        return value() < limit ? QStringLiteral("< %1 %2 ✓").arg(limit).arg(unit)
-                               : QStringLiteral("< %1 %2 ✗ by %3").arg(limit).arg(unit).arg(amount(value() - limit, unit));
-    }
-    if (goal == Goal::RatioAtMost) {
-        const double ratio = value() / reference();
-        return ratio <= limit ? QStringLiteral("≤ %1× ✓").arg(limit)
-                              : QStringLiteral("≤ %1× ✗ by %2×").arg(limit).arg(ratio - limit, 0, 'f', 2);
-    }
-    return QString();
-}
 
 QString table(const QList<Figure> &figures)
 {
     QString text = QStringLiteral("| Figure | Brimlet | Reference | Ratio | Goal | Reference is |\n"
                                   "|---|---|---|---|---|---|\n");
     for (const Figure &figure : figures) {
-        const double ratio = figure.value() / figure.reference();
+        const double value = summary(figure.samples, figure.worstCounts);
+        const double reference = summary(figure.referenceSamples, figure.worstCounts);
+        const double ratio = value / reference;
         text += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |\n")
-                    .arg(figure.name, amount(figure.value(), figure.unit), amount(figure.reference(), figure.unit),
+                    .arg(figure.name, amount(value, figure.unit), amount(reference, figure.unit),
                          std::isnan(ratio) ? QString() : QStringLiteral("%1×").arg(ratio, 0, 'f', 2),
-                         figure.verdict(), figure.referenceName);
+                         verdict(figure, value, ratio), figure.referenceName);
     }
     return text;
 }
 
-double msSince(qint64 startNs, qint64 nowNs)
+double msSince(const QElapsedTimer &clock)
 {
-    return double(nowNs - startNs) / 1e6;
+    return double(clock.nsecsElapsed()) / 1e6;
 }
 
 void fail(const QString &message)
@@ -86,8 +70,6 @@ void fail(const QString &message)
 Sandbox::Sandbox()
     : dir(QDir::tempPath() + QStringLiteral("/brimlet-bench-XXXXXX"))
 {
-    if (!dir.isValid())
-        return;
     for (const char *name : {"tmp", "home", "runtime"})
         QDir(dir.path()).mkpath(QString::fromLatin1(name));
     QFile::setPermissions(path(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -109,17 +91,7 @@ QStringList Sandbox::makeFiles(const QString &folder, int count, qint64 size) co
             fail(QStringLiteral("Cannot write %1").arg(file.fileName()));
         paths << file.fileName();
     }
-    paths.sort();
-    return paths;
-}
-
-QString Sandbox::makeFolderTree(const QString &folder, int folders, int filesEach) const
-{
-    for (int i = 0; i < folders; ++i)
-        QDir().mkpath(path(QStringLiteral("%1/part-%2").arg(folder).arg(i)));
-    for (int i = 0; i < folders; ++i)
-        makeFiles(QStringLiteral("%1/part-%2").arg(folder).arg(i), filesEach, 0);
-    return path(folder);
+    return paths; // numbered with leading zeros: already in the list's order
 }
 
 void settle()
@@ -137,10 +109,7 @@ double longestGapWhile(const std::function<void()> &work)
 {
     QElapsedTimer sinceLastTurn;
     qint64 longest = 0;
-    const auto turn = [&] {
-        longest = qMax(longest, sinceLastTurn.nsecsElapsed());
-        sinceLastTurn.restart();
-    };
+    const auto turn = [&] { longest = qMax(longest, sinceLastTurn.nsecsElapsed()); sinceLastTurn.restart(); };
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &timer, turn);

@@ -7,30 +7,27 @@
 
 #include <functional>
 
+class QElapsedTimer;
+
 // One figure: the program's samples beside its reference's, taken in the
 // same run, and the goal it is held to.
 struct Figure
 {
     enum class Goal { None, Below, RatioAtMost };
 
-    Figure(const QString &name, const QString &referenceName, const QString &unit = QStringLiteral("ms"))
-        : name(name), referenceName(referenceName), unit(unit)
+    Figure(const QString &name, const QString &referenceName, Goal goal = Goal::None, double limit = 0.0)
+        : name(name), referenceName(referenceName), goal(goal), limit(limit), worstCounts(goal == Goal::Below)
     {
     }
 
     QString name;
     QString referenceName;
-    QString unit;
+    Goal goal;
+    double limit;
+    bool worstCounts; // the worst sample stands, not the median: kept for gaps
+    QString unit = QStringLiteral("ms");
     QList<double> samples;
     QList<double> referenceSamples;
-    Goal goal = Goal::None;
-    double limit = 0.0;
-    bool worstCounts = false; // the worst sample stands, not the median
-
-    double value() const;
-    double reference() const;
-    // The goal, and whether it was met or by how much it was missed.
-    QString verdict() const;
 };
 
 // A temporary folder that the benchmark and its children work in. TMPDIR and
@@ -42,21 +39,16 @@ public:
     Sandbox();
     bool isValid() const { return dir.isValid(); }
     QString path(const QString &relative) const { return dir.filePath(relative); }
-    // count sparse files of size bytes in a new folder, sorted as listed.
+    // count sparse files of size bytes in a new folder, in the list's order.
     QStringList makeFiles(const QString &folder, int count, qint64 size) const;
-    // folders * filesEach empty files; the folders are made first, so the
-    // top folder's own time is old once the files are there.
-    QString makeFolderTree(const QString &folder, int folders, int filesEach) const;
 
 private:
     QTemporaryDir dir;
 };
 
-// The figures as a Markdown table, ready for the README.
-QString table(const QList<Figure> &figures);
-// A benchmark that cannot go on ends the run: a table with a hole misleads.
-[[noreturn]] void fail(const QString &message);
-double msSince(qint64 startNs, qint64 nowNs);
+QString table(const QList<Figure> &figures); // Markdown, as the README shows it
+[[noreturn]] void fail(const QString &message); // a table with a hole would mislead
+double msSince(const QElapsedTimer &clock);
 // Lays out and paints what is pending and deletes what was released, as the
 // event loop would before the user sees the result.
 void settle();
@@ -66,7 +58,7 @@ double longestGapWhile(const std::function<void()> &work);
 
 // Each measures what one design decision protects, beside its reference.
 QList<Figure> measureStartup(const Sandbox &sandbox);
-int runStartupChild(int &argc, char **argv); // brimlet_bench --child start-main|start-bare [folder]
+int runStartupChild(int &argc, char **argv); // --child start-main|start-bare [folder]
 QList<Figure> measureList(const Sandbox &sandbox);
 QList<Figure> measureFreezes(const Sandbox &sandbox);
 QList<Figure> measureCompression(const Sandbox &sandbox, const QString &archiver);

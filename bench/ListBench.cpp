@@ -1,43 +1,44 @@
+// The file list: its speed with many rows, and the window kept alive while
+// it copies and walks folders.
 #include "Bench.h"
 
 #include "app/MainWidget.h"
 #include "filelist/FileWidget.h"
+#include "filelist/FolderWalk.h"
 #include "filelist/SingleFileWidget.h"
+#include "filelist/StagingFolder.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGridLayout>
+
+#include <limits>
 
 namespace {
 
-constexpr int runs = 5;
-constexpr int fileCount = 1000;
+constexpr qint64 bigFileBytes = 400LL * 1024 * 1024;
 
-struct ListSample
-{
-    double addMs;
-    double removeMs;
-};
-
-ListSample timeList(const QStringList &paths)
+// Adds the files to a shown window, then removes one of them (a rebuild);
+// both times settled, as the user would see the result.
+QPair<double, double> timeList(const QStringList &paths)
 {
     MainWidget window;
     window.resize(980, 660);
     window.show();
     settle();
-    auto *list = window.findChild<FileWidget *>();
-
     QElapsedTimer clock;
     clock.start();
     emit window.addFiles(paths);
     settle();
-    const double addMs = msSince(0, clock.nsecsElapsed());
+    const double addMs = msSince(clock);
+    auto *list = window.findChild<FileWidget *>();
     if (list->getFiles().size() != paths.size())
         fail(QStringLiteral("The list holds %1 of %2 files").arg(list->getFiles().size()).arg(paths.size()));
-
     clock.restart();
     list->removeFile(paths.at(paths.size() / 2));
     settle();
-    return {addMs, msSince(0, clock.nsecsElapsed())};
+    return {addMs, msSince(clock)};
 }
 
 // The same rows, built into a grid that is never shown: what the rows cost
@@ -52,28 +53,91 @@ double timeUnshownRows(const QStringList &paths)
     for (int i = 0; i < paths.size(); ++i)
         grid->addWidget(new SingleFileWidget(paths.at(i), &rowArea), i / 7, i % 7);
     settle();
-    return msSince(0, clock.nsecsElapsed());
+    return msSince(clock);
+}
+
+double renameGap(const QString &bigFile, const QString &newName)
+{
+    FileWidget list;
+    list.show();
+    list.addFile(bigFile);
+    settle();
+    auto *row = list.findChild<SingleFileWidget *>();
+    const double gap = longestGapWhile([&] {
+        row->setName(newName);
+        row->makeFileCopy(newName);
+    });
+    const QString copy = StagingFolder::path() + QLatin1Char('/') + newName;
+    if (list.getFiles() != QStringList{copy} || QFileInfo(copy).size() != bigFileBytes)
+        fail(QStringLiteral("The rename did not make its copy"));
+    QFile::remove(copy);
+    return gap;
+}
+
+// Lists the folder beside a small file, then removes the small file, which
+// rebuilds the list with the folder in it.
+QPair<double, double> folderGaps(const QString &folder, const QString &smallFile)
+{
+    FileWidget list;
+    list.show();
+    list.addFile(smallFile);
+    settle();
+    const double addGap = longestGapWhile([&] { list.addFiles({folder}); });
+    settle();
+    if (list.getFiles().size() != 2)
+        fail(QStringLiteral("The folder was not listed"));
+    return {addGap, longestGapWhile([&] { list.removeFile(smallFile); })};
 }
 
 } // namespace
 
 QList<Figure> measureList(const Sandbox &sandbox)
 {
-    const QStringList paths = sandbox.makeFiles(QStringLiteral("list"), fileCount, 100);
-    const QString reference = QStringLiteral("the same rows built unshown");
-    Figure add{QStringLiteral("Add 1,000 files"), reference};
-    add.goal = Figure::Goal::RatioAtMost;
-    add.limit = 1.2;
-    Figure remove{QStringLiteral("Remove 1 of 1,000 files"), reference};
-    for (int run = 0; run < runs; ++run) {
-        const ListSample sample = timeList(paths);
+    const QStringList paths = sandbox.makeFiles(QStringLiteral("list"), 1000, 100);
+    const QString unshown = QStringLiteral("the same rows built unshown (a grid in a hidden widget), settled");
+    Figure add{QStringLiteral("Add 1,000 files"), unshown, Figure::Goal::RatioAtMost, 1.2};
+    Figure remove{QStringLiteral("Remove 1 of 1,000 files"), unshown};
+    for (int run = 0; run < 5; ++run) {
+        const auto [addMs, removeMs] = timeList(paths);
         settle();
-        const double unshown = timeUnshownRows(paths);
+        add.samples << addMs;
+        remove.samples << removeMs;
+        add.referenceSamples << timeUnshownRows(paths);
         settle();
-        add.samples << sample.addMs;
-        remove.samples << sample.removeMs;
-        add.referenceSamples << unshown;
-        remove.referenceSamples << unshown;
     }
+    remove.referenceSamples = add.referenceSamples;
     return {add, remove};
+}
+
+QList<Figure> measureFreezes(const Sandbox &sandbox)
+{
+    // 100 folders of 1,000 files, the folders made first, so that the top
+    // folder's own time is well older than its first walk.
+    for (int i = 0; i < 100; ++i)
+        QDir().mkpath(sandbox.path(QStringLiteral("tree/part-%1").arg(i)));
+    for (int i = 0; i < 100; ++i)
+        sandbox.makeFiles(QStringLiteral("tree/part-%1").arg(i), 1000, 0);
+    const QString folder = sandbox.path(QStringLiteral("tree"));
+    const QString bigFile = sandbox.makeFiles(QStringLiteral("big"), 1, bigFileBytes).first();
+    const QString smallFile = sandbox.makeFiles(QStringLiteral("small"), 1, 1).first();
+    const QString copy = sandbox.path(QStringLiteral("copy.bin"));
+    const QString walk = QStringLiteral("the walk on the GUI thread");
+    Figure rename{QStringLiteral("Longest event-loop gap, renaming a 400 MB file"),
+                  QStringLiteral("`QFile::copy` on the GUI thread"), Figure::Goal::Below, 50.0};
+    Figure add{QStringLiteral("Longest event-loop gap, adding a folder of 100,000 files"), walk, Figure::Goal::Below, 50.0};
+    Figure remove{QStringLiteral("Longest event-loop gap, removing a row beside that folder"),
+                  walk + QStringLiteral(", as each rebuild did"), Figure::Goal::Below, 50.0};
+    for (int run = 0; run < 3; ++run) {
+        rename.samples << renameGap(bigFile, QStringLiteral("renamed-%1.bin").arg(run));
+        rename.referenceSamples << longestGapWhile([&] { QFile::copy(bigFile, copy); });
+        QFile::remove(copy);
+        const auto [addGap, removeGap] = folderGaps(folder, smallFile);
+        settle();
+        add.samples << addGap;
+        remove.samples << removeGap;
+        add.referenceSamples << longestGapWhile(
+            [&] { FolderWalk::contentSize(folder, std::numeric_limits<qint64>::max()); });
+    }
+    remove.referenceSamples = add.referenceSamples;
+    return {rename, add, remove};
 }

@@ -10,54 +10,22 @@
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QProcess>
-#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 #include <sys/resource.h>
 
 namespace {
 
-// Once the window has first painted: says so, lists the folder's files if
-// there is one, says the peak memory and quits.
-class FirstPaintWatcher : public QObject
+struct PaintSpy : QObject
 {
-public:
-    FirstPaintWatcher(QWidget *window, const QString &folder) : QObject(window), folder(folder)
+    bool painted = false;
+    bool eventFilter(QObject *, QEvent *event) override
     {
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *window, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            window->removeEventFilter(this);
-            // After the paint, not when it begins.
-            QTimer::singleShot(0, this, [this, window] { report(qobject_cast<MainWidget *>(window)); });
-        }
+        painted = painted || event->type() == QEvent::Paint;
         return false;
     }
-
-private:
-    void report(MainWidget *window)
-    {
-        std::puts("painted");
-        std::fflush(stdout);
-        if (window && !folder.isEmpty()) {
-            QStringList paths;
-            for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
-                paths << QDir(folder).filePath(name);
-            emit window->addFiles(paths);
-            settle();
-        }
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        std::printf("peak-kb %ld\n", usage.ru_maxrss);
-        QCoreApplication::quit();
-    }
-
-    QString folder;
 };
 
 // Milliseconds from starting the child to its first paint, and its peak MB.
@@ -70,7 +38,7 @@ QPair<double, double> runChild(const QString &mode, const QString &folder = QStr
     QByteArray output;
     while (!output.contains("painted\n") && child.waitForReadyRead(60000))
         output += child.readAllStandardOutput();
-    const double ms = msSince(0, clock.nsecsElapsed());
+    const double ms = msSince(clock);
     child.waitForFinished(60000);
     output += child.readAllStandardOutput();
     const qsizetype at = output.indexOf("peak-kb ");
@@ -81,42 +49,57 @@ QPair<double, double> runChild(const QString &mode, const QString &folder = QStr
 
 } // namespace
 
+// Shows the window as the program's main() does, or a bare one, says when
+// it has painted, lists the folder's files if there is one, and says the
+// peak memory.
 int runStartupChild(int &argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString folder = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    std::unique_ptr<StartupWarmUp> warmUp;
+    std::unique_ptr<QWidget> window;
+    std::unique_ptr<FrameLess> frameLess;
     if (qstrcmp(argv[2], "start-bare") == 0) {
         app.setStyleSheet(StyleSheet::application());
-        QWidget window;
-        window.resize(980, 660);
-        new FirstPaintWatcher(&window, QString());
-        window.show();
-        return app.exec();
+        window = std::make_unique<QWidget>();
+    } else {
+        warmUp = std::make_unique<StartupWarmUp>();
+        app.setStyleSheet(StyleSheet::application());
+        const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
+        QGuiApplication::setWindowIcon(icon);
+        window = std::make_unique<MainWidget>(nullptr);
+        frameLess = std::make_unique<FrameLess>(window.get());
+        window->setWindowIcon(icon);
+        window->setWindowTitle(QStringLiteral("Brimlet"));
     }
-    // As the program's main() does.
-    const StartupWarmUp warmUp;
-    app.setStyleSheet(StyleSheet::application());
-    const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
-    QGuiApplication::setWindowIcon(icon);
-    auto *window = new MainWidget(nullptr);
-    FrameLess frameLess(window);
-    window->setWindowIcon(icon);
-    window->setWindowTitle(QStringLiteral("Brimlet"));
     window->resize(980, 660);
-    new FirstPaintWatcher(window, folder);
+    PaintSpy spy;
+    window->installEventFilter(&spy);
     window->show();
-    return app.exec();
+    while (!spy.painted)
+        app.processEvents(QEventLoop::WaitForMoreEvents);
+    std::puts("painted");
+    std::fflush(stdout);
+    if (auto *mainWidget = qobject_cast<MainWidget *>(window.get()); mainWidget && argc > 3 && argv[3][0]) {
+        const QDir folder(QString::fromLocal8Bit(argv[3]));
+        QStringList paths;
+        for (const QString &name : folder.entryList(QDir::Files, QDir::Name))
+            paths << folder.filePath(name);
+        emit mainWidget->addFiles(paths);
+        settle();
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak-kb %ld\n", usage.ru_maxrss);
+    return 0;
 }
 
 QList<Figure> measureStartup(const Sandbox &sandbox)
 {
     const QString bare = QStringLiteral("bare QWidget, same style sheet");
-    Figure start(QStringLiteral("Start-up to first paint"), bare);
-    start.goal = Figure::Goal::RatioAtMost;
-    start.limit = 2.0;
-    Figure memory(QStringLiteral("Peak memory at start"), bare, QStringLiteral("MB"));
-    Figure listed(QStringLiteral("Peak memory, 1,000 files listed"), QStringLiteral("at start"), QStringLiteral("MB"));
-
+    Figure start{QStringLiteral("Start-up to first paint"), bare, Figure::Goal::RatioAtMost, 2.0};
+    Figure memory{QStringLiteral("Peak memory at start"), bare};
+    Figure listed{QStringLiteral("Peak memory, 1,000 files listed"), QStringLiteral("at start")};
+    memory.unit = listed.unit = QStringLiteral("MB");
     // The first start of each warms the disk and font caches; not counted.
     runChild(QStringLiteral("start-main"));
     runChild(QStringLiteral("start-bare"));

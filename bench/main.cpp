@@ -1,7 +1,7 @@
 // brimlet_bench: measures what each design decision protects, beside its
 // reference in the same run, and prints the figures as a Markdown table.
 //
-//   brimlet_bench [--only start,list,freeze,compression]
+//   brimlet_bench [--only start,list,compression,freeze]
 
 #include "Bench.h"
 
@@ -12,60 +12,40 @@
 
 #include <cstdio>
 
-namespace {
-
-void progress(const char *text)
-{
-    std::fprintf(stderr, "%s\n", text);
-}
-
-QList<Figure> runParts(const QStringList &parts, const Sandbox &sandbox)
-{
-    QList<Figure> figures;
-    if (parts.contains(QLatin1String("start"))) {
-        progress("Start-up and memory...");
-        figures += measureStartup(sandbox);
-    }
-    if (parts.contains(QLatin1String("list"))) {
-        progress("The file list...");
-        figures += measureList(sandbox);
-    }
-    // Before the disk work, whose gigabytes of copies the disk is still
-    // writing back for a while after.
-    if (parts.contains(QLatin1String("compression"))) {
-        progress("Compression...");
-        const QString archiver = QStandardPaths::findExecutable(QStringLiteral("7zz"));
-        if (archiver.isEmpty())
-            fail(QStringLiteral("7zz is not on PATH"));
-        figures += measureCompression(sandbox, archiver);
-    }
-    if (parts.contains(QLatin1String("freeze"))) {
-        progress("Disk work and the event loop...");
-        figures += measureFreezes(sandbox);
-    }
-    return figures;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc >= 3 && qstrcmp(argv[1], "--child") == 0)
         return runStartupChild(argc, argv);
-
-    QStringList parts{QStringLiteral("start"), QStringLiteral("list"), QStringLiteral("freeze"), QStringLiteral("compression")};
+    // Compression before the disk work, whose gigabytes of copies the disk
+    // is still writing back for a while after.
+    QStringList parts{QStringLiteral("start"), QStringLiteral("list"), QStringLiteral("compression"),
+                      QStringLiteral("freeze")};
     if (argc >= 3 && qstrcmp(argv[1], "--only") == 0)
         parts = QString::fromLocal8Bit(argv[2]).split(u',');
-    // Before the application object, which reads TMPDIR and HOME.
-    const Sandbox sandbox;
-    if (!sandbox.isValid()) {
-        progress("Cannot make a temporary folder");
-        return 1;
-    }
+    const Sandbox sandbox; // before the application object, which reads TMPDIR and HOME
+    if (!sandbox.isValid())
+        fail(QStringLiteral("Cannot make a temporary folder"));
     QApplication app(argc, argv);
     app.setStyleSheet(StyleSheet::application());
-    std::fputs(table(runParts(parts, sandbox)).toUtf8().constData(), stdout);
+
+    QList<Figure> figures;
+    for (const QString &part : parts) {
+        std::fprintf(stderr, "Measuring %s...\n", qPrintable(part));
+        if (part == QLatin1String("start"))
+            figures += measureStartup(sandbox);
+        else if (part == QLatin1String("list"))
+            figures += measureList(sandbox);
+        else if (part == QLatin1String("freeze"))
+            figures += measureFreezes(sandbox);
+        else if (part == QLatin1String("compression")) {
+            const QString archiver = QStandardPaths::findExecutable(QStringLiteral("7zz"));
+            if (archiver.isEmpty())
+                fail(QStringLiteral("7zz is not on PATH"));
+            figures += measureCompression(sandbox, archiver);
+        }
+    }
+    std::fputs(table(figures).toUtf8().constData(), stdout);
     return 0;
 }

@@ -204,12 +204,14 @@ void FileWidget::showPlacedRows()
     if (!rowsHeldBack)
         return;
     rowsHeldBack = false;
-    QWidget *rowArea = gridLayout->parentWidget();
-    rowArea->show();
-    // Lay the rows out and size their area now: painted before that, all of
-    // them would be painted piled up in view.
-    QCoreApplication::sendPostedEvents(rowArea, QEvent::LayoutRequest);
+    // Laid out and sized while still out of sight: painted before that, all
+    // the rows would be painted piled up in view; moved once in sight, each
+    // row would have the region it leaves and the one it takes worked out
+    // against every sibling.
+    QCoreApplication::sendPostedEvents(gridLayout->parentWidget(), QEvent::LayoutRequest);
+    gridLayout->activate();
     QCoreApplication::sendPostedEvents(scrollArea->viewport(), QEvent::LayoutRequest);
+    gridLayout->parentWidget()->show();
 }
 
 void FileWidget::addFiles(QStringList paths)

@@ -62,7 +62,9 @@ void HeaderWidget::buildContents()
     packagePicture.setDevicePixelRatio(ratio);
     iconLabel->setPixmap(packagePicture);
 
-    describeButton(closeButton, QStringLiteral(":/qrc/close.png"), QStringLiteral("Close"));
+    // The cross drawn at the button's size: the large one, decoded whole for
+    // sixteen pixels, cost more than the rest of the title bar.
+    describeButton(closeButton, QStringLiteral(":/qrc/close-title.png"), QStringLiteral("Close"));
     describeButton(minimizeButton, QStringLiteral(":/qrc/minimize.png"), QStringLiteral("Minimize"));
     describeButton(helpButton, QStringLiteral(":/qrc/help.png"), QStringLiteral("Help"));
 

@@ -294,6 +294,25 @@ def make_close(scale=1):
                       supersampled((n, n), 3, paint))
 
 
+def make_title_close(scale=1):
+    """The close cross at the title bar's 16-pixel icon size: the same drawing
+    as close.png, its 16 ink levels averaged down, as Qt would shrink it, so
+    that the window need not decode the large one for its first paint."""
+    levels = 15
+    n = 778
+
+    def paint(d, s):
+        a, b = 150 * s, (n - 150) * s
+        stroke(d, [(a, a), (b, b)], 120 * s)
+        stroke(d, [(a, b), (b, a)], 120 * s)
+
+    ink = supersampled((n, n), 3, paint).point(
+        lambda a: round(round(a * levels / 255) * 255 / levels))
+    side = 16 * scale
+    png_grey_alpha16(RES / at_scale("close-title.png", scale),
+                     ink.convert("F").resize((side, side), Image.BOX))
+
+
 def make_minimize():
     def paint(d, s):
         stroke(d, [(9 * s, 16 * s), (23 * s, 16 * s)], 2.5 * s)
@@ -443,6 +462,7 @@ def main():
     for scale in (1, 2):
         make_background(scale)
         make_close(scale)
+        make_title_close(scale)
         for name, size, colour in TILES:
             make_tile(name, size, colour, scale)
     make_minimize()
