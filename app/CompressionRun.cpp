@@ -245,7 +245,7 @@ CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, con
         return Ending::Failed;
     }
     if (MessageBox::offerOpen(QStringLiteral("Compression finished successfully!"),
-                              QStringLiteral("7z file is saved in ") + destination))
+                              QStringLiteral("7z file is saved in ") + QDir::toNativeSeparators(destination)))
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(destination).absolutePath()));
     return Ending::Succeeded;
 }

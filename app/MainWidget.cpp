@@ -202,8 +202,15 @@ void MainWidget::onBrowseDestinationFolderClicked()
         path = QFileDialog::getSaveFileName(this, tr("Save File"), QString(), tr("7z files (*.7z)"));
     if (path.isEmpty())
         return;
-    destinationButton->setText(path);
+    showDestination(path);
     destinationChosen = true;
+}
+
+// Shown as the system writes paths (backslashes on Windows); read back with
+// forward slashes, as Qt takes them everywhere.
+void MainWidget::showDestination(const QString &path)
+{
+    destinationButton->setText(QDir::toNativeSeparators(path));
 }
 
 void MainWidget::setNextDestinationAnswer(const QString &path)
@@ -223,7 +230,7 @@ void MainWidget::onDestinationPathInit(QString filePath)
         return;
     // A renamed copy's folder is ours, not a place the user chose.
     if (!destinationChosen && QFileInfo(filePath).absolutePath() != StagingFolder::path())
-        destinationButton->setText(defaultDestination(filePath));
+        showDestination(defaultDestination(filePath));
     destinationWidget->show();
 }
 
@@ -251,7 +258,8 @@ void MainWidget::onCompressClicked()
 
     compressing = true;
     CompressionRun run(archiver, this);
-    const CompressionRun::Ending ending = run.exec(destinationButton->text(), fileWidget->getFiles());
+    const CompressionRun::Ending ending = run.exec(QDir::fromNativeSeparators(destinationButton->text()),
+                                                       fileWidget->getFiles());
     compressing = false;
     if (ending == CompressionRun::Ending::BeforeArchiver)
         return;

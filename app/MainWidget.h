@@ -51,6 +51,7 @@ private:
     void connectParts();
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
+    void showDestination(const QString &path);
     static QString defaultDestination(const QString &filePath);
 
     QLabel *sizeLabel;

@@ -130,7 +130,7 @@ void TestCompression::listFiles(const QStringList &paths)
 
 QString TestCompression::destination() const
 {
-    return window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->text();
+    return QDir::fromNativeSeparators(window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->text());
 }
 
 // Acts from the event loop that the run under test keeps going.
@@ -229,7 +229,7 @@ void TestCompression::tellsTheOutcome()
     window->onCompressClicked();
 
     const bool success = message == successText;
-    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + in + "/in.7z" : message});
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + QDir::toNativeSeparators(in + "/in.7z") : message});
     QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + (before.isEmpty() ? 1 : 0));
     if (!before.isEmpty())
         QVERIFY(!QFile::exists(record));
