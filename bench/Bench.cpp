@@ -1,5 +1,7 @@
 #include "Bench.h"
 
+#include "filelist/StagingFolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -79,6 +81,13 @@ Sandbox::Sandbox()
     // Unset, these follow HOME; set, they would lead back to the real ones.
     for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_DOCUMENTS_DIR"})
         qunsetenv(name);
+}
+
+// The staging folder's lock lives in the sandbox: let it go before the
+// sandbox does.
+Sandbox::~Sandbox()
+{
+    StagingFolder::ofThisProgram().release();
 }
 
 QStringList Sandbox::makeFiles(const QString &folder, int count, qint64 size) const

@@ -37,6 +37,7 @@ class Sandbox
 {
 public:
     Sandbox();
+    ~Sandbox();
     bool isValid() const { return dir.isValid(); }
     QString path(const QString &relative) const { return dir.filePath(relative); }
     // count sparse files of size bytes in a new folder, in the list's order.
