@@ -89,6 +89,7 @@ QPixmap pictureOf(SingleFileWidget *row)
     return QPixmap();
 }
 
+#ifdef Q_OS_UNIX
 // The bytes 7-Zip packs into a new archive of the paths, or -1 when it fails the run.
 qint64 archivedBytes(const QString &archive, const QStringList &paths)
 {
@@ -100,6 +101,7 @@ qint64 archivedBytes(const QString &archive, const QStringList &paths)
     const QRegularExpressionMatch match = summary.match(QString::fromUtf8(listing));
     return match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
+#endif
 
 } // namespace
 
