@@ -17,11 +17,9 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStandardPaths>
-#include <QStyleOption>
 #include <QTimer>
 #include <QVBoxLayout>
 

@@ -16,11 +16,9 @@
 #include <QInputDialog>
 #include <QLayoutItem>
 #include <QMimeData>
-#include <QPainter>
 #include <QPointer>
 #include <QQueue>
 #include <QScrollArea>
-#include <QStyleOption>
 #include <QUrl>
 #include <QVBoxLayout>
 

@@ -24,7 +24,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStyle>
-#include <QStyleOption>
 #include <QToolButton>
 #include <QVBoxLayout>
 
