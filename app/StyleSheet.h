@@ -8,4 +8,8 @@ namespace StyleSheet {
 
 QString application();
 
+// Registers the fonts the program brings and makes Noto Sans the
+// application's font. Call before the style sheet is applied.
+void useBundledFont();
+
 } // namespace StyleSheet

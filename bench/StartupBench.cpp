@@ -63,6 +63,7 @@ int runStartupChild(int &argc, char **argv)
         window = std::make_unique<QWidget>();
     } else {
         warmUp = std::make_unique<StartupWarmUp>();
+        StyleSheet::useBundledFont();
         app.setStyleSheet(StyleSheet::application());
         const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
         QGuiApplication::setWindowIcon(icon);
