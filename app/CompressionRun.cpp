@@ -1,6 +1,6 @@
 #include "app/CompressionRun.h"
 
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 #include "app/TerminationWatch.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "app/MainWidget.h"
 
 #include "app/CompressionRun.h"
-#include "app/MessageBox.h"
-#include "app/StyledBackground.h"
+#include "ui/MessageBox.h"
+#include "ui/StyledBackground.h"
 
 #include "ads/AdvWidget.h"
 #include "filelist/FileWidget.h"

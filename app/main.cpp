@@ -1,6 +1,6 @@
 #include "app/MainWidget.h"
 #include "app/StartupWarmUp.h"
-#include "app/StyleSheet.h"
+#include "ui/StyleSheet.h"
 #include "frame/FrameLess.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 
 #include "Bench.h"
 
-#include "app/StyleSheet.h"
+#include "ui/StyleSheet.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 #include "filelist/SingleFileWidget.h"
 
-#include "app/MessageBox.h"
-#include "app/StyledBackground.h"
+#include "ui/MessageBox.h"
+#include "ui/StyledBackground.h"
 
 #include "filelist/FileNames.h"
 #include "filelist/BackgroundWork.h"

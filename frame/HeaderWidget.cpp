@@ -1,6 +1,6 @@
 #include "frame/HeaderWidget.h"
 
-#include "app/StyledBackground.h"
+#include "ui/StyledBackground.h"
 
 #include "help/HelpWidget.h"
 

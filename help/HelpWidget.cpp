@@ -1,6 +1,6 @@
 #include "help/HelpWidget.h"
 
-#include "app/StyledBackground.h"
+#include "ui/StyledBackground.h"
 
 #include <QLabel>
 #include <QStringList>

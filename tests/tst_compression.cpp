@@ -1,7 +1,7 @@
 #include "ads/AdvWidget.h"
 #include "app/CompressionRun.h"
 #include "app/MainWidget.h"
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 #include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,5 @@
 #include "app/ArchiveJob.h"
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 #include "filelist/FileWidget.h"
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"

@@ -1,5 +1,5 @@
 #include "app/MainWidget.h"
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>

@@ -1,4 +1,4 @@
-#include "app/StyleSheet.h"
+#include "ui/StyleSheet.h"
 
 #include <QApplication>
 #include <QDirIterator>
