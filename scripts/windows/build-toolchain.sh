@@ -3,16 +3,34 @@
 # for Windows: Qt (Core, Gui, Widgets, Test and their plugins), the SVG image
 # plugin and 7-Zip, all from Debian's own source packages, cross-compiled
 # with MinGW-w64. The result goes into a cache outside the work tree and is
-# reused as it is while the recipe's version below stays the same.
+# reused for as long as what builds it stays the same.
 #
 #   scripts/windows/build-toolchain.sh     prints the toolchain's folder last
 #
-# Change RECIPE whenever anything below changes what gets built.
+# The cache's folder is named by a hash of everything that decides what gets
+# built: these scripts and patches, the Debian source packages' versions that
+# `apt-get source` would fetch, and the compilers' and host Qt's versions. A
+# changed recipe or a new Debian upload is built afresh, never an old build
+# reused; older builds are removed once the new one is in place.
 set -eu
 
-RECIPE=r1
 here=$(cd "$(dirname "$0")" && pwd)
-cache=${BRIMLET_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brimlet-windows}/$RECIPE
+recipe_key() {
+    {
+        cat "$here/build-toolchain.sh" "$here/build-svg-plugin.sh" "$here/mingw-w64.cmake"
+        find "$here/qsvg" -type f | LC_ALL=C sort | xargs cat
+        for package in qt6-base 7zip qtsvg-opensource-src; do
+            # The .dsc's name carries the version, its checksum the content.
+            apt-get source --print-uris -q "$package" 2>/dev/null | grep "\.dsc'" | cut -d' ' -f2-
+        done
+        apt-cache policy fonts-noto-extra | sed -n 's/^ *Candidate: //p'
+        dpkg-query -W -f='${Package} ${Version}\n' g++-mingw-w64-x86-64-posix \
+            mingw-w64-x86-64-dev qt6-base-dev 2>/dev/null
+    } | sha256sum | cut -c1-16
+}
+caches=${BRIMLET_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brimlet-windows}
+key=$(recipe_key)
+cache=$caches/$key
 jobs=${BRIMLET_JOBS:-2}
 triplet=x86_64-w64-mingw32
 host_qt_cmake=$(dirname "$(dirname "$(find /usr/lib -path '*/cmake/Qt6CoreTools/Qt6CoreToolsConfig.cmake' | head -n 1)")")
@@ -109,6 +127,10 @@ build_qt
 build_7zip
 build_svg
 build_fonts
-# The sources and logs are not needed once everything is in place.
+# The sources and logs are not needed once everything is in place, nor are
+# builds from an older recipe.
 rm -rf "$work"
+for other in "$caches"/*/; do
+    [ "$(basename "$other")" = "$key" ] || rm -rf "$other"
+done
 echo "$cache"
