@@ -61,6 +61,7 @@ MainWidget::MainWidget(QWidget *parent)
     , destinationButton(new QPushButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
     , messageBox(new MessageBox)
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
+    , destination(QStringLiteral("C:/Users/username/Documents/compressed_files"))
 {
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -145,6 +146,7 @@ void MainWidget::connectParts()
     connect(cancelButton, &QAbstractButton::clicked, this, &MainWidget::onCancelClicked);
     connect(compressButton, &QAbstractButton::clicked, this, &MainWidget::onCompressClicked);
     connect(fileWidget, &FileWidget::sizeExceeded, this, &MainWidget::onError);
+    connect(fileWidget, &FileWidget::refused, this, &MainWidget::onError);
     connect(fileWidget, &FileWidget::initDestinationPath, this, &MainWidget::onDestinationPathInit);
     connect(destinationButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseDestinationFolderClicked);
     connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
@@ -204,11 +206,17 @@ void MainWidget::onBrowseDestinationFolderClicked()
     destinationChosen = true;
 }
 
-// Shown as the system writes paths (backslashes on Windows); read back with
-// forward slashes, as Qt takes them everywhere.
+// Shown as the system writes paths (backslashes on Windows), and as text: a
+// folder named "R&D" must not lose its "&" to a keyboard shortcut.
 void MainWidget::showDestination(const QString &path)
 {
-    destinationButton->setText(QDir::toNativeSeparators(path));
+    destination = path;
+    destinationButton->setText(QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+QString MainWidget::destinationPath() const
+{
+    return destination;
 }
 
 void MainWidget::setNextDestinationAnswer(const QString &path)
@@ -227,7 +235,7 @@ void MainWidget::onDestinationPathInit(QString filePath)
     if (!fileWidget->getFiles().isEmpty())
         return;
     // A renamed copy's folder is ours, not a place the user chose.
-    if (!destinationChosen && QFileInfo(filePath).absolutePath() != StagingFolder::path())
+    if (!destinationChosen && !StagingFolder::ofThisProgram().holds(QFileInfo(filePath).absoluteFilePath()))
         showDestination(defaultDestination(filePath));
     destinationWidget->show();
 }
@@ -256,8 +264,7 @@ void MainWidget::onCompressClicked()
 
     compressing = true;
     CompressionRun run(archiver, this);
-    const CompressionRun::Ending ending = run.exec(QDir::fromNativeSeparators(destinationButton->text()),
-                                                       fileWidget->getFiles());
+    const CompressionRun::Ending ending = run.exec(destination, fileWidget->getFiles());
     compressing = false;
     if (ending == CompressionRun::Ending::BeforeArchiver)
         return;
