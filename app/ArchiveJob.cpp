@@ -72,21 +72,37 @@ QStringList ArchiveJob::arguments(const QString &archive, const QStringList &pat
     // standard output.
     QStringList args{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-spd"),
                      QStringLiteral("-sse"), QStringLiteral("-sae"), QStringLiteral("-bsp1")};
-    if (!listFile.isEmpty())
-        return args << QStringLiteral("-scsUTF-8") << archive << QLatin1Char('@') + listFile;
-    return args << archive << paths;
+    if (listFile.isEmpty())
+        return args << archive << paths;
+    // A name a list file cannot hold goes on the command line beside it.
+    args << QStringLiteral("-scsUTF-8") << archive << QLatin1Char('@') + listFile;
+    for (const QString &path : paths) {
+        if (!fitsListFile(path))
+            args << path;
+    }
+    return args;
+}
+
+// The archiver reads a list file line by line, ending a line at a line feed
+// or a carriage return.
+bool ArchiveJob::fitsListFile(const QString &path)
+{
+    return !path.contains(QLatin1Char('\n')) && !path.contains(QLatin1Char('\r'));
+}
+
+// The archiver trims spaces and tabs at both ends of each line, then strips
+// one pair of double quotes around what is left: quoted, every name comes
+// back exactly as it is, spaces and quotes at its ends included.
+QByteArray ArchiveJob::listFileLine(const QString &path)
+{
+    return '"' + QDir::toNativeSeparators(path).toUtf8() + "\"\n";
 }
 
 bool ArchiveJob::needsListFile(const QString &archive, const QStringList &paths)
 {
     qsizetype length = archive.size() + 64;
-    for (const QString &path : paths) {
-        // A list file holds one name a line: a name with a line break in it
-        // can only go on the command line.
-        if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
-            return false;
+    for (const QString &path : paths)
         length += path.size() + 3;
-    }
     return length > commandLineBudget;
 }
 
@@ -167,8 +183,10 @@ bool ArchiveJob::writeListFile(const QStringList &paths)
     if (!file.open())
         return false;
     listFilePath = file.fileName();
-    for (const QString &path : paths)
-        file.write(QDir::toNativeSeparators(path).toUtf8() + '\n');
+    for (const QString &path : paths) {
+        if (fitsListFile(path))
+            file.write(listFileLine(path));
+    }
     return file.flush() && file.error() == QFileDevice::NoError;
 }
 

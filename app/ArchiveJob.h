@@ -22,12 +22,16 @@ public:
     ~ArchiveJob() override;
 
     // The archiver's command line for packing exactly these paths; with a
-    // list file the paths are read from it instead.
+    // list file the paths are read from it instead, but for those it cannot
+    // hold (fitsListFile).
     static QStringList arguments(const QString &archive, const QStringList &paths,
                                  const QString &listFile = QString());
     // Whether the paths go on the command line or, when they would make it
     // too long for the system, into a list file.
     static bool needsListFile(const QString &archive, const QStringList &paths);
+    static bool fitsListFile(const QString &path);
+    // A path's line in a list file, read back by the archiver exactly.
+    static QByteArray listFileLine(const QString &path);
     // What has gone or cannot be read, a listed folder's content included,
     // named as the user knows it: a listed file by its name, anything inside
     // a listed folder from that folder's name on. Packing it would fail.
