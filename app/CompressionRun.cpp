@@ -1,7 +1,8 @@
 #include "app/CompressionRun.h"
 
-#include "ui/MessageBox.h"
+#include "app/PrivateFolder.h"
 #include "app/TerminationWatch.h"
+#include "ui/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -90,8 +90,9 @@ bool moveWithoutReplacing(const QString &from, const QString &to)
 
 } // namespace
 
-CompressionRun::CompressionRun(const QString &archiverProgram, QWidget *window)
+CompressionRun::CompressionRun(const QString &archiverProgram, QWidget *window, TerminationWatch *termination)
     : archiver(archiverProgram)
+    , termination(termination)
     , dialog(window)
 {
     buildDialog();
@@ -135,12 +136,18 @@ CompressionRun::Ending CompressionRun::exec(const QString &destination, const QS
         return stopBeforeArchiver(QString());
     if (!unusable.isEmpty())
         return stopBeforeArchiver(unusableMessage(unusable));
-    // Found here, in any language: the archiver's own words for it are the
+    // The archiver writes into a folder of our own beside the destination,
+    // under the destination's own name, and only a finished archive comes
+    // out of it: nobody else who may write beside the destination can add
+    // to the archive, swap it, or see it half-written. Not being able to
+    // make the folder is how the program finds, in any language, that it
+    // may not write there: the archiver's own words for it are the
     // system's, and would blame a listed file's access error on the
     // destination as well.
-    const QString archive = reserveTemporaryName(destination);
-    if (archive.isEmpty())
+    const PrivateFolder folder(QFileInfo(destination).absolutePath());
+    if (!folder.isValid())
         return stopBeforeArchiver(QString::fromLatin1(deniedText));
+    const QString archive = folder.filePath(QFileInfo(destination).fileName());
 
     const ArchiveJob::Outcome outcome = runArchiver(archive, paths);
     return conclude(outcome, archive, destination, paths);
@@ -173,23 +180,8 @@ QStringList CompressionRun::findUnusable(const QStringList &paths)
     return watcher.result();
 }
 
-QString CompressionRun::reserveTemporaryName(const QString &destination)
-{
-    // The archiver must create the file itself (it takes an existing empty
-    // file for a broken archive), so the name is only tried out here.
-    const QFileInfo info(destination);
-    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                         + QStringLiteral(".part-XXXXXX"));
-    if (!probe.open())
-        return QString();
-    return probe.fileName();
-}
-
 ArchiveJob::Outcome CompressionRun::runArchiver(const QString &archive, const QStringList &paths)
 {
-    TerminationWatch termination;
-    connect(&termination, &TerminationWatch::requested, this, &CompressionRun::onTerminationRequested);
-
     ArchiveJob::Outcome outcome = ArchiveJob::Outcome::Failed;
     QEventLoop loop;
     connect(&job, &ArchiveJob::finished, &loop, [&outcome, &loop](ArchiveJob::Outcome result) {
@@ -218,11 +210,6 @@ void CompressionRun::requestCancel()
     job.cancel();
 }
 
-void CompressionRun::onTerminationRequested()
-{
-    QCoreApplication::exit(0);
-}
-
 CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, const QString &archive,
                                                 const QString &destination, const QStringList &paths)
 {
@@ -240,9 +227,14 @@ CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, con
     }
     if (!moveWithoutReplacing(archive, destination)) {
         const bool taken = existsOrIsLink(destination);
-        QFile::remove(archive);
         MessageBox::tell(QString::fromLatin1(taken ? existsText : failedText));
         return Ending::Failed;
+    }
+    // Asked to end as the archiver ended: the archive is in place; the
+    // program ends instead of asking about it.
+    if (termination && termination->takeRequest()) {
+        QCoreApplication::exit(0);
+        return Ending::Succeeded;
     }
     if (MessageBox::offerOpen(QStringLiteral("Compression finished successfully!"),
                               QStringLiteral("7z file is saved in ") + QDir::toNativeSeparators(destination)))

@@ -12,12 +12,13 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class TerminationWatch;
 
 // One press of Compress: checks before the archiver starts, the archiver's
 // run under a progress dialog, and the message that tells the outcome. The
-// archive is written under a temporary name beside the destination and takes
-// the destination's name only when the run succeeded, so that the destination
-// never holds a partial archive and nothing there is ever replaced.
+// archive is written in a private folder beside the destination and moved to
+// the destination only when the run succeeded, so that the destination never
+// holds a partial archive and nothing there is ever replaced.
 class CompressionRun : public QObject
 {
     Q_OBJECT
@@ -25,7 +26,9 @@ class CompressionRun : public QObject
 public:
     enum class Ending { BeforeArchiver, Succeeded, Failed };
 
-    CompressionRun(const QString &archiver, QWidget *window);
+    // termination, when given, is asked at the run's end whether the
+    // program is to end instead of telling the outcome.
+    CompressionRun(const QString &archiver, QWidget *window, TerminationWatch *termination = nullptr);
 
     Ending exec(const QString &destination, const QStringList &paths);
 
@@ -39,15 +42,14 @@ private:
     void buildDialog();
     Ending stopBeforeArchiver(const QString &message);
     QStringList findUnusable(const QStringList &paths);
-    static QString reserveTemporaryName(const QString &destination);
     ArchiveJob::Outcome runArchiver(const QString &archive, const QStringList &paths);
     void requestCancel();
-    void onTerminationRequested();
     Ending conclude(ArchiveJob::Outcome outcome, const QString &archive,
                     const QString &destination, const QStringList &paths);
     void tellFailure(const QStringList &paths);
 
     QString archiver;
+    TerminationWatch *termination;
     QDialog dialog;
     QLabel *label = nullptr;
     QProgressBar *bar = nullptr;

@@ -1,6 +1,7 @@
 #include "app/MainWidget.h"
 
 #include "app/CompressionRun.h"
+#include "app/TerminationWatch.h"
 #include "ui/MessageBox.h"
 #include "ui/StyledBackground.h"
 
@@ -60,6 +61,7 @@ MainWidget::MainWidget(QWidget *parent)
     , destinationWidget(new QWidget)
     , destinationButton(new QPushButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
     , messageBox(new MessageBox)
+    , termination(new TerminationWatch(this))
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
     , destination(QStringLiteral("C:/Users/username/Documents/compressed_files"))
 {
@@ -150,6 +152,22 @@ void MainWidget::connectParts()
     connect(fileWidget, &FileWidget::initDestinationPath, this, &MainWidget::onDestinationPathInit);
     connect(destinationButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseDestinationFolderClicked);
     connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
+    endOnRequest();
+}
+
+// However the program ends that it has a say in (the window closed, Cancel,
+// a request from outside such as at logout), the copies it made of renamed
+// files go with it. A request from outside ends a run first: the archiver
+// stops and its archive goes, or a finished one is put in place.
+void MainWidget::endOnRequest()
+{
+    connect(termination, &TerminationWatch::requested, this, [] { QCoreApplication::exit(0); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWidget::removeOwnCopies);
+}
+
+void MainWidget::removeOwnCopies()
+{
+    StagingFolder::remove();
 }
 
 void MainWidget::setArchiverProgram(const QString &program)
@@ -169,6 +187,7 @@ void MainWidget::onSizeChanged(float size)
 
 void MainWidget::onCancelClicked()
 {
+    removeOwnCopies();
     std::exit(0);
 }
 
@@ -261,11 +280,18 @@ void MainWidget::onCompressClicked()
         return;
     }
     makeCompressedFilesFolder();
+    // Asked to end just now: no new run, and none left waiting after this one.
+    if (termination->takeRequest()) {
+        QCoreApplication::exit(0);
+        return;
+    }
 
     compressing = true;
-    CompressionRun run(archiver, this);
+    CompressionRun run(archiver, this, termination);
     const CompressionRun::Ending ending = run.exec(destination, fileWidget->getFiles());
     compressing = false;
+    if (termination->takeRequest())
+        QCoreApplication::exit(0);
     if (ending == CompressionRun::Ending::BeforeArchiver)
         return;
     if (ending == CompressionRun::Ending::Succeeded) {

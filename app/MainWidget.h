@@ -11,6 +11,7 @@ class QPushButton;
 class AdvWidget;
 class FileWidget;
 class HeaderWidget;
+class TerminationWatch;
 
 // The application's one window: it lays out every part and wires them together.
 class MainWidget : public QWidget
@@ -51,6 +52,8 @@ private:
     QWidget *createSizeAndDestinationRows();
     QWidget *createBottomBar();
     void connectParts();
+    void endOnRequest();
+    static void removeOwnCopies();
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
     void showDestination(const QString &path);
@@ -66,6 +69,7 @@ private:
     QWidget *destinationWidget;
     QPushButton *destinationButton;
     MessageBox *messageBox;
+    TerminationWatch *termination;
 
     QString archiver;
     QString destination;

@@ -46,12 +46,19 @@ TerminationWatch::~TerminationWatch()
         sigaction(watchedSignals[i], &previousActions[i], nullptr);
 }
 
+bool TerminationWatch::takeRequest()
+{
+    bool taken = false;
+    char bytes[16];
+    while (pipeEnds[0] >= 0 && ::read(pipeEnds[0], bytes, sizeof(bytes)) > 0)
+        taken = true;
+    return taken;
+}
+
 void TerminationWatch::onPipeReadable()
 {
-    char bytes[16];
-    while (::read(pipeEnds[0], bytes, sizeof(bytes)) > 0) {
-    }
-    emit requested();
+    if (takeRequest())
+        emit requested();
 }
 
 #else
@@ -62,6 +69,11 @@ TerminationWatch::TerminationWatch(QObject *parent)
 }
 
 TerminationWatch::~TerminationWatch() = default;
+
+bool TerminationWatch::takeRequest()
+{
+    return false;
+}
 
 void TerminationWatch::onPipeReadable()
 {

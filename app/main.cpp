@@ -1,10 +1,13 @@
 #include "app/MainWidget.h"
 #include "app/StartupWarmUp.h"
-#include "ui/StyleSheet.h"
+#include "filelist/StagingFolder.h"
 #include "frame/FrameLess.h"
+#include "ui/StyleSheet.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
+#include <QTimer>
 
 int main(int argc, char **argv)
 {
@@ -25,6 +28,9 @@ int main(int argc, char **argv)
         window->setWindowTitle(QStringLiteral("Brimlet"));
         window->resize(980, 660);
         window->show();
+        // Once the window is up: what earlier copies of the program that
+        // died left in the temporary folder goes.
+        QTimer::singleShot(0, window, [] { StagingFolder::removeWhatDeadCopiesLeft(QDir::tempPath()); });
 
         result = app.exec();
     }

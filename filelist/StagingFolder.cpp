@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #ifdef Q_OS_UNIX
@@ -27,6 +29,21 @@ bool existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+const char baseName[] = "velmora";
+const char lockSuffix[] = ".lock";
+// In the folder: our copies, one path a line relative to the folder, and
+// the subfolders made for them, marked so.
+const char listName[] = ".brimlet-copies";
+const char subfolderMark[] = "folder:";
+
+// Held for as long as the program runs: only a dead holder makes it stale.
+std::unique_ptr<QLockFile> lockFor(const QString &folder)
+{
+    auto lock = std::make_unique<QLockFile>(folder + QLatin1String(lockSuffix));
+    lock->setStaleLockTime(0);
+    return lock;
 }
 
 } // namespace
@@ -63,22 +80,30 @@ void StagingFolder::choose(const QString &tempPath)
 {
     release();
     chosenIn = tempPath;
-    chosen = tempPath + QStringLiteral("/velmora");
+    const QString base = tempPath + QLatin1Char('/') + QLatin1String(baseName);
     for (int number = 1; number <= mostRunningCopies; ++number) {
-        const QString candidate = number == 1 ? chosen : chosen + QLatin1Char('-') + QString::number(number);
-        // Beside the folder, so that the folder itself can go when emptied.
-        auto candidateLock = std::make_unique<QLockFile>(candidate + QStringLiteral(".lock"));
-        // Held for as long as the program runs: only a dead holder makes it stale.
-        candidateLock->setStaleLockTime(0);
-        if (!candidateLock->tryLock(0))
-            continue;
-        const QFileInfo info(candidate);
-        if ((info.exists() || info.isSymLink()) && !isOurOwnFolder(candidate))
-            continue;
-        lock = std::move(candidateLock);
-        chosen = candidate;
-        return;
+        if (tryToTake(number == 1 ? base : base + QLatin1Char('-') + QString::number(number)))
+            return;
     }
+    // Every name is someone else's, which another user on a shared temporary
+    // folder can arrange: a folder of our own under a name nobody can guess.
+    QTemporaryDir own(base + QStringLiteral("-XXXXXX"));
+    own.setAutoRemove(false);
+    if (!own.isValid() || !tryToTake(own.path()))
+        chosen = base;
+}
+
+bool StagingFolder::tryToTake(const QString &candidate)
+{
+    // Beside the folder, so that the folder itself can go when emptied.
+    std::unique_ptr<QLockFile> candidateLock = lockFor(candidate);
+    if (!candidateLock->tryLock(0))
+        return false;
+    if (existsOrIsLink(candidate) && !isOurOwnFolder(candidate))
+        return false;
+    lock = std::move(candidateLock);
+    chosen = candidate;
+    return true;
 }
 
 bool StagingFolder::prepare()
@@ -126,6 +151,7 @@ QString StagingFolder::subfolder(int number)
     if (existsOrIsLink(candidate) || !QDir().mkdir(candidate, ownerOnly))
         return QString();
     subfolders << candidate;
+    writeList();
     return candidate;
 }
 
@@ -136,6 +162,7 @@ QString StagingFolder::reserveTemporary(const QString &target)
     if (!file.open())
         return QString();
     copies << file.fileName();
+    writeList();
     return file.fileName();
 }
 
@@ -151,6 +178,7 @@ void StagingFolder::recordCopy(const QString &copyPath)
     // name differs from it only in case.
     forgetCopy(copyPath);
     copies << copyPath;
+    writeList();
 }
 
 void StagingFolder::discardCopy(const QString &copyPath)
@@ -159,6 +187,67 @@ void StagingFolder::discardCopy(const QString &copyPath)
         return;
     QFile::remove(copyPath);
     forgetCopy(copyPath);
+    writeList();
+}
+
+// Written whole each time, so that it never lists half a change.
+void StagingFolder::writeList()
+{
+    const QString list = chosen + QLatin1Char('/') + QLatin1String(listName);
+    if (copies.isEmpty() && subfolders.isEmpty()) {
+        QFile::remove(list);
+        return;
+    }
+    const QDir folder(chosen);
+    QByteArray lines;
+    for (const QString &made : std::as_const(subfolders))
+        lines += subfolderMark + folder.relativeFilePath(made).toUtf8() + '\n';
+    for (const QString &copy : std::as_const(copies))
+        lines += folder.relativeFilePath(copy).toUtf8() + '\n';
+    QSaveFile file(list);
+    if (file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size())
+        file.commit();
+}
+
+void StagingFolder::removeWhatDeadCopiesLeft(const QString &tempPath)
+{
+    const QStringList locks = QDir(tempPath).entryList(
+        {QLatin1String(baseName) + QLatin1Char('*') + QLatin1String(lockSuffix)}, QDir::Files | QDir::Hidden);
+    for (const QString &lockName : locks) {
+        const QString folder = tempPath + QLatin1Char('/') + lockName.chopped(int(qstrlen(lockSuffix)));
+        // Taken only from a holder that died (or never held it); let go
+        // again, which removes it, at the end of this turn.
+        std::unique_ptr<QLockFile> lock = lockFor(folder);
+        if (lock->tryLock(0) && isOurOwnFolder(folder))
+            removeListedIn(folder);
+    }
+}
+
+void StagingFolder::removeListedIn(const QString &folder)
+{
+    QFile list(folder + QLatin1Char('/') + QLatin1String(listName));
+    if (!list.open(QIODevice::ReadOnly))
+        return;
+    QStringList madeFolders;
+    for (const QByteArray &line : list.readAll().split('\n')) {
+        QString entry = QString::fromUtf8(line);
+        const bool isFolder = entry.startsWith(QLatin1String(subfolderMark));
+        if (isFolder)
+            entry.remove(0, int(qstrlen(subfolderMark)));
+        // Only what lies inside the folder.
+        if (entry.isEmpty() || QDir::cleanPath(entry).startsWith(QLatin1String("..")) || QDir::isAbsolutePath(entry))
+            continue;
+        const QString path = folder + QLatin1Char('/') + entry;
+        if (isFolder)
+            madeFolders << path;
+        else if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink())
+            QFile::remove(path);
+    }
+    list.close();
+    list.remove();
+    for (const QString &made : std::as_const(madeFolders))
+        QDir().rmdir(made);
+    QDir().rmdir(folder);
 }
 
 bool StagingFolder::isCopy(const QString &path) const
@@ -180,6 +269,7 @@ void StagingFolder::tidyUp()
     if (!chosen.isEmpty() && isOurOwnFolder(chosen)) {
         for (const QString &copy : std::as_const(copies))
             QFile::remove(copy);
+        QFile::remove(chosen + QLatin1Char('/') + QLatin1String(listName));
         // Each only succeeds once the folder is empty.
         for (const QString &folder : std::as_const(subfolders))
             QDir().rmdir(folder);

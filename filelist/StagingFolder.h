@@ -9,9 +9,12 @@ class QLockFile;
 
 // The folder that holds copies of renamed files, under the system's
 // temporary folder. Each running copy of the program has its own: the first
-// takes "velmora", one that finds it held by a live process takes a sibling.
-// The folder may be shared between users, so it is only used when it is a
-// real folder of our own.
+// takes "velmora", one that finds it held by a live process takes a sibling
+// ("velmora-2", ...), and when another user holds all those names, one of
+// its own under a name nobody can guess. The temporary folder may be shared
+// between users, so a folder is only used when it is a real folder of our
+// own. The copies made there are listed in it, so that a copy of the
+// program that died can be tidied after by the next one.
 class StagingFolder
 {
 public:
@@ -20,6 +23,11 @@ public:
 
     // The folder of this running copy of the program.
     static StagingFolder &ofThisProgram();
+    // Removes, in tempPath, the copies that running copies of the program
+    // which died left in their folders (whose locks are stale), then those
+    // folders if nothing else is in them; a live copy's folder, and anything
+    // a program did not list as its own copy, stay.
+    static void removeWhatDeadCopiesLeft(const QString &tempPath);
     // ofThisProgram().folder() and ofThisProgram().tidyUp().
     static QString path();
     static void remove();
@@ -59,7 +67,10 @@ public:
 
 private:
     void choose(const QString &tempPath);
+    bool tryToTake(const QString &candidate);
     void forgetCopy(const QString &copyPath);
+    void writeList();
+    static void removeListedIn(const QString &folder);
     QString subfolder(int number);
     static bool isOurOwnFolder(const QString &folder);
 

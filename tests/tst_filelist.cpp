@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QGridLayout>
 #include <QImageReader>
+#include <QLockFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -58,6 +59,14 @@ QStringList namesOf(const QStringList &paths)
     for (const QString &path : paths)
         names << QFileInfo(path).fileName();
     return names;
+}
+
+// What lies in the staging folder but the list of our copies kept there.
+QStringList copiesIn(const QString &folder)
+{
+    QStringList entries = entriesOf(folder);
+    entries.removeAll(QStringLiteral(".brimlet-copies"));
+    return entries;
 }
 
 QList<SingleFileWidget *> listedRows(FileWidget &list)
@@ -215,6 +224,8 @@ private slots:
     void copyIsTheFileUnderAnotherName();
     void stagingFolderChoice_data();
     void stagingFolderChoice();
+    void everyNameTakenBySomeoneElse();
+    void deadCopiesAreTidiedAfter();
     void folderWeighsWhatTheArchiveHolds_data();
     void folderWeighsWhatTheArchiveHolds();
     void folderIsWalkedOncePerAddition();
@@ -403,8 +414,7 @@ void TestFileList::renameAnswer()
     if (renamed)
         QVERIFY(list.paths().contains(StagingFolder::path() + '/' + answer));
     // No copy, nor part of one: "." and ".." name folders, not copies.
-    QStringList left = entriesOf(StagingFolder::path());
-    QCOMPARE(left, renamed ? QStringList{answer} : QStringList());
+    QCOMPARE(copiesIn(StagingFolder::path()), renamed ? QStringList{answer} : QStringList());
 }
 
 void TestFileList::renameMakesStagingCopy()
@@ -432,7 +442,7 @@ void TestFileList::renameMakesStagingCopy()
     // A second name replaces our first copy; the user's file stays as it was.
     list.rename(folder + "/b.txt", "c.txt");
     QCOMPARE(list.paths(), (QStringList{folder + "/c.txt", original, upper}));
-    QCOMPARE(entriesOf(folder), QStringList{"c.txt"});
+    QCOMPARE(copiesIn(folder), QStringList{"c.txt"});
     QCOMPARE(readFile(original), QByteArray("user's bytes"));
 
     // A rebuild reads each file again; the copy is still known as ours.
@@ -440,7 +450,7 @@ void TestFileList::renameMakesStagingCopy()
     list.remove(upper);
     QCOMPARE(list.entry(original)->bytes, 4096);
     list.rename(folder + "/c.txt", "d.txt");
-    QCOMPARE(entriesOf(folder), QStringList{"d.txt"});
+    QCOMPARE(copiesIn(folder), QStringList{"d.txt"});
 
     // After a success only our copies go: not an archive the user chose to
     // save in the folder, nor someone else's file.
@@ -533,6 +543,66 @@ void TestFileList::stagingFolderChoice()
     QVERIFY(!QFileInfo::exists(QFileInfo(copy).absolutePath()));
     if (ours != "velmora")
         QCOMPARE(readFile(shared + "/report.txt"), QByteArray("theirs"));
+}
+
+// Another user on a shared temporary folder can hold every name the
+// program would try; a rename still works, in a folder nobody can guess.
+void TestFileList::everyNameTakenBySomeoneElse()
+{
+    const QString base = environment->tempPath() + "/velmora";
+    std::vector<std::unique_ptr<QLockFile>> held;
+    for (int number = 1; number <= 64; ++number) {
+        const QString name = number == 1 ? base : base + '-' + QString::number(number);
+        held.push_back(std::make_unique<QLockFile>(name + ".lock"));
+        QVERIFY(held.back()->tryLock(0));
+    }
+    writeFile(base + "/theirs.txt", "theirs");
+
+    FileList list;
+    const QString mine = file("mine.txt", "mine");
+    list.add({mine});
+    list.rename(mine, "report.txt");
+    const QString copy = list.paths().value(0);
+    QCOMPARE(QFileInfo(copy).fileName(), QStringLiteral("report.txt"));
+    QVERIFY2(QRegularExpression("/velmora-[A-Za-z0-9]{6}$").match(QFileInfo(copy).path()).hasMatch(), qPrintable(copy));
+#ifdef Q_OS_UNIX
+    QCOMPARE(QFileInfo(QFileInfo(copy).path()).permissions() & 0x0077, QFile::Permissions());
+#endif
+    StagingFolder::remove();
+    QVERIFY(!QFileInfo::exists(QFileInfo(copy).path()));
+    QCOMPARE(readFile(base + "/theirs.txt"), QByteArray("theirs"));
+}
+
+// What a copy of the program that died left is removed by the next one; a
+// live copy's folder, and what nobody listed as a copy, stay.
+void TestFileList::deadCopiesAreTidiedAfter()
+{
+    const QString temp = environment->tempPath();
+    StagingFolder live;
+    FileList liveList;
+    liveList.useStagingFolder(&live);
+    const QString mine = file("mine.txt");
+    liveList.add({mine});
+    liveList.rename(mine, "mine-renamed.txt");
+    {
+        StagingFolder died;
+        FileList diedList;
+        diedList.useStagingFolder(&died);
+        const QString a = file("a.txt");
+        const QString b = file("b.txt");
+        diedList.add({a, b});
+        diedList.rename(a, "copy.txt");
+        writeFile(temp + "/velmora-2/keep.7z", "the user's archive");
+        diedList.rename(b, "keep.7z");
+        QCOMPARE(diedList.paths(), (QStringList{temp + "/velmora-2/2/keep.7z", temp + "/velmora-2/copy.txt"}));
+    }
+    // Its lock as a process that died leaves it.
+    writeFile(temp + "/velmora-2.lock", "2147483600\nbrimlet\n\n");
+
+    StagingFolder::removeWhatDeadCopiesLeft(temp);
+    QCOMPARE(entriesOf(temp + "/velmora-2"), QStringList{"keep.7z"});
+    QVERIFY(!QFileInfo::exists(temp + "/velmora-2.lock"));
+    QCOMPARE(copiesIn(temp + "/velmora"), QStringList{"mine-renamed.txt"});
 }
 
 void TestFileList::folderWeighsWhatTheArchiveHolds_data()
@@ -699,7 +769,7 @@ void TestFileList::cancelGivesControlBackAtOnce()
 
     // The worker comes back on its own and leaves nothing behind.
     held.release();
-    QTRY_COMPARE(entriesOf(StagingFolder::path()), QStringList());
+    QTRY_COMPARE(copiesIn(StagingFolder::path()), QStringList());
     QCOMPARE(readFile(source).size(), 3 << 20);
 }
 

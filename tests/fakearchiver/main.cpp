@@ -9,6 +9,7 @@
 //   FAKE_ARCHIVER_WAIT_FOR     then wait until this file exists (for ever if it never does)
 //   FAKE_ARCHIVER_EXIT         the exit code (0 unless given)
 //   FAKE_ARCHIVER_CRASH        "1": print the success marker, then crash instead
+//   FAKE_ARCHIVER_TERM_PARENT  "1": ask the program to end (SIGTERM) just before exiting
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
@@ -17,6 +18,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -69,5 +74,9 @@ int main(int argc, char **argv)
         std::abort();
 #endif
     }
+#ifdef Q_OS_UNIX
+    if (order("FAKE_ARCHIVER_TERM_PARENT") == QLatin1String("1"))
+        ::kill(::getppid(), SIGTERM);
+#endif
     return order("FAKE_ARCHIVER_EXIT").toInt();
 }
