@@ -269,15 +269,15 @@ else fail "the road" "$outcome"; fi
 
 # A run cancelled while 7z.exe writes leaves no archive and no 7z.exe behind.
 head -c 300M /dev/urandom >"$drive_c/road/Big/big.bin"
-writing() { # folder: a temporary archive there has bytes in it
-    for part in "$1"/.*.part-*; do [ -s "$part" ] && return 0; done
+writing() { # folder: the archive in the program's private folder there has bytes in it
+    for part in "$1"/.brimlet-*/*; do [ -s "$part" ] && return 0; done
     return 1
 }
 cancelled() {
     main=$(window_with_title Brimlet 10) || { echo "no main window"; return 1; }
     choose_files "$main" 'C:\road\Big\big.bin' || { echo "the file dialog did not close"; return 1; }
     click "$main" $COMPRESS
-    # 7z.exe writes under a temporary name beside the destination.
+    # 7z.exe writes into a private folder beside the destination.
     wait_for 60 writing "$drive_c/road/Big" || { echo "7z.exe did not start writing"; return 1; }
     progress=$(xdotool search --onlyvisible --name '^Brimlet$' | grep -vx "$main" | tail -n 1)
     [ -n "$progress" ] || { echo "no progress dialog"; return 1; }
