@@ -1,6 +1,7 @@
 #include "app/MainWidget.h"
 
 #include "app/CompressionRun.h"
+#include "app/PathButton.h"
 #include "ui/MessageBox.h"
 #include "ui/StyledBackground.h"
 
@@ -58,7 +59,7 @@ MainWidget::MainWidget(QWidget *parent)
     , compressButton(new QPushButton(QStringLiteral("Compress")))
     , cancelButton(new QPushButton(QStringLiteral("Cancel")))
     , destinationWidget(new QWidget)
-    , destinationButton(new QPushButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
+    , destinationButton(new PathButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
     , messageBox(new MessageBox)
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
 {
@@ -117,9 +118,6 @@ QWidget *MainWidget::createSizeAndDestinationRows()
     // The same name as the path button, so that one style rule serves both.
     destinationLabel->setObjectName(QStringLiteral("Destination_path"));
     destinationRow->addWidget(destinationLabel, 0, Qt::AlignLeft);
-    // A flat button: the style sheet makes its background transparent, which
-    // a raised button's panel draws as black.
-    destinationButton->setFlat(true);
     destinationRow->addWidget(destinationButton, 1, Qt::AlignLeft);
     return container;
 }
@@ -208,7 +206,7 @@ void MainWidget::onBrowseDestinationFolderClicked()
 // forward slashes, as Qt takes them everywhere.
 void MainWidget::showDestination(const QString &path)
 {
-    destinationButton->setText(QDir::toNativeSeparators(path));
+    destinationButton->setPath(QDir::toNativeSeparators(path));
 }
 
 void MainWidget::setNextDestinationAnswer(const QString &path)
@@ -256,7 +254,7 @@ void MainWidget::onCompressClicked()
 
     compressing = true;
     CompressionRun run(archiver, this);
-    const CompressionRun::Ending ending = run.exec(QDir::fromNativeSeparators(destinationButton->text()),
+    const CompressionRun::Ending ending = run.exec(QDir::fromNativeSeparators(destinationButton->path()),
                                                        fileWidget->getFiles());
     compressing = false;
     if (ending == CompressionRun::Ending::BeforeArchiver)

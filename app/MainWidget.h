@@ -11,6 +11,7 @@ class QPushButton;
 class AdvWidget;
 class FileWidget;
 class HeaderWidget;
+class PathButton;
 
 // The application's one window: it lays out every part and wires them together.
 class MainWidget : public QWidget
@@ -62,7 +63,7 @@ private:
     QPushButton *compressButton;
     QPushButton *cancelButton;
     QWidget *destinationWidget;
-    QPushButton *destinationButton;
+    PathButton *destinationButton;
     MessageBox *messageBox;
 
     QString archiver;

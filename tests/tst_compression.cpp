@@ -1,6 +1,7 @@
 #include "ads/AdvWidget.h"
 #include "app/CompressionRun.h"
 #include "app/MainWidget.h"
+#include "app/PathButton.h"
 #include "ui/MessageBox.h"
 #include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
@@ -130,7 +131,7 @@ void TestCompression::listFiles(const QStringList &paths)
 
 QString TestCompression::destination() const
 {
-    return QDir::fromNativeSeparators(window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->text());
+    return QDir::fromNativeSeparators(window->findChild<PathButton *>(QStringLiteral("Destination_path"))->path());
 }
 
 // Acts from the event loop that the run under test keeps going.
@@ -361,7 +362,7 @@ void TestCompression::realArchiverWritesExactlyTheName()
     QVERIFY(runProgram(program, {"a", "-tzip", out + "/backup.zip", writeFile(env->root() + "/precious.txt", "p")}));
     const QByteArray zipBefore = readFile(out + "/backup.zip");
     listFiles({writeFile(in + "/a.txt", "a\n"), writeFile(in + "/b c ü.txt", "b\n")});
-    window->findChild<QPushButton *>(QStringLiteral("Destination_path"))->setText(out + "/backup");
+    window->findChild<PathButton *>(QStringLiteral("Destination_path"))->setPath(out + "/backup");
     MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();

@@ -1,10 +1,12 @@
 #include "app/MainWidget.h"
+#include "app/PathButton.h"
 #include "ui/MessageBox.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -20,6 +22,7 @@ private slots:
     void sizeLine();
     void sharedBoxIsFramelessFixedAndCentred();
     void boxShowsNamesAsPlainText();
+    void longDestinationKeepsWindowWidth();
 
 private:
     TestSupport::IsolatedEnvironment environment;
@@ -97,6 +100,41 @@ void TestMainWidget::boxShowsNamesAsPlainText()
     QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(label);
     QVERIFY(readable);
     QCOMPARE(readable->text(QAccessible::Name), QStringLiteral("Missing: ") + name);
+}
+
+void TestMainWidget::longDestinationKeepsWindowWidth()
+{
+    QString folder = QStringLiteral("/data");
+    while (folder.size() < 280)
+        folder += QStringLiteral("/a synced folder & more");
+    const QString destination = QDir::toNativeSeparators(folder + QStringLiteral("/a synced folder & more.7z"));
+    QVERIFY(destination.size() > 300);
+
+    MainWidget window;
+    window.resize(700, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.onDestinationPathInit(folder + QStringLiteral("/notes.txt"));
+
+    auto *path = window.findChild<PathButton *>(QStringLiteral("Destination_path"));
+    QVERIFY(path);
+    QTRY_VERIFY(path->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(window.width(), 700);
+    const QRect inWindow(path->mapTo(&window, QPoint(0, 0)), path->size());
+    QVERIFY2(window.rect().contains(inWindow), "the path stays inside the window");
+    auto *compress = window.findChild<QPushButton *>(QStringLiteral("Compress"));
+    QVERIFY(window.rect().contains(QRect(compress->mapTo(&window, QPoint(0, 0)), compress->size())));
+
+    // Shortened in the middle, whole where a pointer or a screen reader asks.
+    QVERIFY(path->text().contains(QChar(0x2026)));
+    QVERIFY(path->text().endsWith(QStringLiteral("more.7z")));
+    QCOMPARE(path->path(), destination);
+    QCOMPARE(path->toolTip(), destination);
+    QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(path);
+    QCOMPARE(readable->text(QAccessible::Description), destination);
+    // "&" is shown, not taken for a mnemonic.
+    QVERIFY(readable->text(QAccessible::Name).contains(QStringLiteral(" & ")));
 }
 
 QTEST_MAIN(TestMainWidget)
