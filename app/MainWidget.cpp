@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QStandardPaths>
 #include <QTimer>
@@ -29,6 +30,9 @@
 #include <utility>
 
 namespace {
+
+// One row of the list and the list's margins.
+constexpr int listLeastHeight = 120;
 
 const char *const zeroSizeText = "Total size: <b>0.0 MB</b> of 500MB limit";
 
@@ -207,6 +211,37 @@ void MainWidget::onBrowseDestinationFolderClicked()
 void MainWidget::showDestination(const QString &path)
 {
     destinationButton->setPath(QDir::toNativeSeparators(path));
+}
+
+void MainWidget::showInsideScreen(const QSize &preferred)
+{
+    // Sizes are known only once the style sheet has reached every part.
+    ensurePolished();
+    const QRect available = screen()->availableGeometry();
+    // A screen too low for the whole window takes height from the list (its
+    // rows scroll), down to one row, so that the buttons below stay in view.
+    const int excess = leastHeightWithDestination() - available.height();
+    if (excess > 0) {
+        fileWidget->setMinimumHeight(qMax(listLeastHeight, fileWidget->minimumHeight() - excess));
+        layout()->activate();
+    }
+    resize(preferred.boundedTo(available.size()).expandedTo(minimumSizeHint()));
+    move(available.center() - rect().center());
+    show();
+}
+
+// The destination row shows with the first file; the window must not have
+// to grow for it then.
+int MainWidget::leastHeightWithDestination()
+{
+    const bool wasHidden = destinationWidget->isHidden();
+    destinationWidget->show();
+    // The nested layouts learn of changed sizes only when activated.
+    layout()->activate();
+    const int height = minimumSizeHint().height();
+    destinationWidget->setHidden(wasHidden);
+    layout()->activate();
+    return height;
 }
 
 void MainWidget::setNextDestinationAnswer(const QString &path)

@@ -26,6 +26,11 @@ public:
     // Test seam: the next save dialog is not shown but answered with this path.
     static void setNextDestinationAnswer(const QString &path);
 
+    // Shows the window at the preferred size where the screen has room for
+    // it, smaller where it has not (down to what its contents need), and
+    // centred in the part of the screen that panels leave free.
+    void showInsideScreen(const QSize &preferred);
+
 signals:
     void addFiles(QStringList paths);
     void resized();
@@ -53,6 +58,7 @@ private:
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
     void showDestination(const QString &path);
+    int leastHeightWithDestination();
     static QString defaultDestination(const QString &filePath);
 
     QLabel *sizeLabel;

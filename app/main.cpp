@@ -23,8 +23,7 @@ int main(int argc, char **argv)
         FrameLess frameLess(window);
         window->setWindowIcon(icon);
         window->setWindowTitle(QStringLiteral("Brimlet"));
-        window->resize(980, 660);
-        window->show();
+        window->showInsideScreen(QSize(980, 660));
 
         result = app.exec();
     }
