@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpacerItem>
 #include <QStandardPaths>
 #include <QTimer>
@@ -50,6 +51,7 @@ QString sizeLineText(float size)
 }
 
 QString nextDestinationAnswer;
+QStringList nextFilesAnswer;
 
 } // namespace
 
@@ -100,6 +102,8 @@ MainWidget::MainWidget(QWidget *parent)
     messageBox->centreOver(this);
     MessageBox::setShared(messageBox);
     connectParts();
+    addKeys();
+    orderTabStops();
 }
 
 QWidget *MainWidget::createSizeAndDestinationRows()
@@ -152,6 +156,25 @@ void MainWidget::connectParts()
     connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
 }
 
+void MainWidget::addKeys()
+{
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this, this, &MainWidget::onBrowseForFilesClicked);
+    // The keypad's Enter as well as the main Return key.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this, this, &MainWidget::onCompressClicked);
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this, this, &MainWidget::onCompressClicked);
+    new QShortcut(QKeySequence(Qt::Key_F1), this, header, &HeaderWidget::onHelpPressed);
+}
+
+// Tab follows the screen, top to bottom and left to right, not the order in
+// which the parts happened to be built.
+void MainWidget::orderTabStops()
+{
+    QList<QWidget *> stops = header->tabStops();
+    stops << browseButton << destinationButton << cancelButton << compressButton;
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        setTabOrder(stops.at(i - 1), stops.at(i));
+}
+
 void MainWidget::setArchiverProgram(const QString &program)
 {
     archiver = program;
@@ -184,9 +207,10 @@ void MainWidget::onMoveEvent(QPoint pt)
 
 void MainWidget::onBrowseForFilesClicked()
 {
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Select one or more files to open"), QString(),
-        QStringLiteral("All files (*.*)"));
+    QStringList paths = std::exchange(nextFilesAnswer, QStringList());
+    if (paths.isEmpty())
+        paths = QFileDialog::getOpenFileNames(this, QStringLiteral("Select one or more files to open"), QString(),
+                                              QStringLiteral("All files (*.*)"));
     if (paths.isEmpty())
         return;
     // Before the list sees the files, so that an empty list takes its
@@ -247,6 +271,11 @@ int MainWidget::leastHeightWithDestination()
 void MainWidget::setNextDestinationAnswer(const QString &path)
 {
     nextDestinationAnswer = path;
+}
+
+void MainWidget::setNextFilesAnswer(const QStringList &paths)
+{
+    nextFilesAnswer = paths;
 }
 
 void MainWidget::forgetChosenDestinationIfListEmpty()

@@ -25,6 +25,8 @@ public:
     void setArchiverProgram(const QString &program);
     // Test seam: the next save dialog is not shown but answered with this path.
     static void setNextDestinationAnswer(const QString &path);
+    // Test seam: the next file dialog is not shown but answered with these paths.
+    static void setNextFilesAnswer(const QStringList &paths);
 
     // Shows the window at the preferred size where the screen has room for
     // it, smaller where it has not (down to what its contents need), and
@@ -55,6 +57,8 @@ private:
     QWidget *createSizeAndDestinationRows();
     QWidget *createBottomBar();
     void connectParts();
+    void addKeys();
+    void orderTabStops();
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
     void showDestination(const QString &path);

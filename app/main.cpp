@@ -1,5 +1,6 @@
 #include "app/MainWidget.h"
 #include "app/StartupWarmUp.h"
+#include "ui/ReturnPressesButton.h"
 #include "ui/StyleSheet.h"
 #include "frame/FrameLess.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
         const StartupWarmUp warmUp;
         StyleSheet::useBundledFont();
         app.setStyleSheet(StyleSheet::application());
+        app.installEventFilter(new ReturnPressesButton(&app));
         // Decoded once, for the application and for the window.
         const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
         QGuiApplication::setWindowIcon(icon);

@@ -47,6 +47,11 @@ HeaderWidget::HeaderWidget(QWidget *parent)
     setMinimumHeight(74);
 }
 
+QList<QWidget *> HeaderWidget::tabStops() const
+{
+    return {helpButton, minimizeButton, closeButton};
+}
+
 void HeaderWidget::buildContents()
 {
     auto *layout = new QHBoxLayout(this);

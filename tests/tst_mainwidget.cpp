@@ -1,6 +1,9 @@
 #include "app/MainWidget.h"
 #include "app/PathButton.h"
 #include "ui/MessageBox.h"
+#include "ui/ReturnPressesButton.h"
+#include "frame/HeaderWidget.h"
+#include "help/HelpWidget.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>
@@ -9,6 +12,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 class TestMainWidget : public QObject
@@ -16,6 +21,7 @@ class TestMainWidget : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
 
     void sizeLine_data();
@@ -23,14 +29,51 @@ private slots:
     void sharedBoxIsFramelessFixedAndCentred();
     void boxShowsNamesAsPlainText();
     void longDestinationKeepsWindowWidth();
+    void keys_data();
+    void keys();
+    void escapeOnSuccessBoxChoosesOk();
+    void tabFollowsTheScreen();
 
 private:
     TestSupport::IsolatedEnvironment environment;
 };
 
+namespace {
+
+QList<HelpWidget *> helpWindows()
+{
+    QList<HelpWidget *> found;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *help = qobject_cast<HelpWidget *>(window); help && help->isVisible())
+            found << help;
+    }
+    return found;
+}
+
+// A control by its object name, or by its accessible name where it shows
+// only a symbol.
+QWidget *control(QWidget &window, const QString &name)
+{
+    for (QWidget *widget : window.findChildren<QWidget *>()) {
+        if (widget->focusPolicy() != Qt::NoFocus
+            && (widget->objectName() == name || widget->accessibleName() == name))
+            return widget;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void TestMainWidget::initTestCase()
+{
+    // As start-up does for the whole program.
+    qApp->installEventFilter(new ReturnPressesButton(qApp));
+}
+
 void TestMainWidget::cleanup()
 {
     MessageBox::clearAnswers();
+    qDeleteAll(helpWindows());
 }
 
 void TestMainWidget::sizeLine_data()
@@ -135,6 +178,123 @@ void TestMainWidget::longDestinationKeepsWindowWidth()
     QCOMPARE(readable->text(QAccessible::Description), destination);
     // "&" is shown, not taken for a mnemonic.
     QVERIFY(readable->text(QAccessible::Name).contains(QStringLiteral(" & ")));
+}
+
+void TestMainWidget::keys_data()
+{
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("effect"); // "browse", "compress", "destination", "help" or "help closed"
+
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    QTest::newRow("Return on Browse") << "Browse_for_files" << int(Qt::Key_Return) << none << "browse";
+    QTest::newRow("keypad Enter on Compress") << "Compress" << int(Qt::Key_Enter)
+                                              << Qt::KeyboardModifiers(Qt::KeypadModifier) << "compress";
+    QTest::newRow("Return on the destination") << "Destination_path" << int(Qt::Key_Return) << none
+                                               << "destination";
+    QTest::newRow("Return on the title bar's Help") << "Help" << int(Qt::Key_Return) << none << "help";
+    QTest::newRow("Ctrl+O") << "Compress" << int(Qt::Key_O) << Qt::KeyboardModifiers(Qt::ControlModifier)
+                            << "browse";
+    QTest::newRow("Ctrl+Return") << "Browse_for_files" << int(Qt::Key_Return)
+                                 << Qt::KeyboardModifiers(Qt::ControlModifier) << "compress";
+    QTest::newRow("Ctrl+keypad Enter") << "Destination_path" << int(Qt::Key_Enter)
+                                       << (Qt::ControlModifier | Qt::KeypadModifier) << "compress";
+    QTest::newRow("F1") << "Browse_for_files" << int(Qt::Key_F1) << none << "help";
+    QTest::newRow("Escape in the help window") << "" << int(Qt::Key_Escape) << none << "help closed";
+}
+
+void TestMainWidget::keys()
+{
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, effect);
+
+    const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a/notes.txt"), "notes");
+    MainWidget window;
+    window.show();
+    window.onDestinationPathInit(file);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QSignalSpy browsed(&window, &MainWidget::addFiles);
+    MainWidget::setNextFilesAnswer({file});
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    const QString chosen = QStringLiteral("/elsewhere/chosen.7z");
+    MainWidget::setNextDestinationAnswer(chosen);
+
+    QWidget *target = nullptr;
+    if (focused.isEmpty()) {
+        window.findChild<HeaderWidget *>()->onHelpPressed();
+        QCOMPARE(helpWindows().size(), 1);
+        target = helpWindows().first();
+        target->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(target));
+    } else {
+        target = control(window, focused);
+        QVERIFY(target);
+        target->setFocus();
+        QTRY_VERIFY(target->hasFocus());
+    }
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+
+    QCOMPARE(browsed.size(), effect == QLatin1String("browse") ? 1 : 0);
+    QCOMPARE(MessageBox::answeredTexts(), effect == QLatin1String("compress")
+                                              ? QStringList{QStringLiteral("Please select at least one file to compress")}
+                                              : QStringList());
+    QCOMPARE(window.findChild<PathButton *>()->path() == QDir::toNativeSeparators(chosen),
+             effect == QLatin1String("destination"));
+    QTRY_COMPARE(helpWindows().size(), effect == QLatin1String("help") ? 1 : 0);
+}
+
+void TestMainWidget::escapeOnSuccessBoxChoosesOk()
+{
+    MainWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool escapeClosedIt = false;
+    bool okFirst = false;
+    // Answered from inside the box's own loop, as a user would; should Escape
+    // not close it, Open ends the loop and the test fails instead of hanging.
+    QTimer::singleShot(0, &window, [&escapeClosedIt, &okFirst] {
+        auto *box = qobject_cast<MessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        okFirst = box->defaultButton() == box->button(QMessageBox::Ok);
+        QTest::keyClick(box, Qt::Key_Escape);
+        escapeClosedIt = !box->isVisible();
+        if (!escapeClosedIt)
+            box->button(QMessageBox::Yes)->click();
+    });
+    const bool open = MessageBox::offerOpen(QStringLiteral("Compression finished successfully!"),
+                                            QStringLiteral("7z file is saved in /tmp/a.7z"));
+    QVERIFY(escapeClosedIt);
+    QVERIFY(!open);
+    // Return, too, chooses OK unless the user moved to Open.
+    QVERIFY(okFirst);
+}
+
+void TestMainWidget::tabFollowsTheScreen()
+{
+    const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/b/notes.txt"), "notes");
+    MainWidget window;
+    window.show();
+    window.onDestinationPathInit(file);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    const QStringList expected = {QStringLiteral("Help"), QStringLiteral("Minimize"), QStringLiteral("Close"),
+                                  QStringLiteral("Browse_for_files"), QStringLiteral("Destination_path"),
+                                  QStringLiteral("Cancel"), QStringLiteral("Compress")};
+    control(window, expected.first())->setFocus();
+    QStringList visited;
+    for (qsizetype stop = 0; stop < expected.size(); ++stop) {
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        visited << (focus->objectName().isEmpty() ? focus->accessibleName() : focus->objectName());
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(visited, expected);
 }
 
 QTEST_MAIN(TestMainWidget)
