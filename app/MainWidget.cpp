@@ -11,6 +11,7 @@
 #include "frame/HeaderWidget.h"
 
 #include <QCoreApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
@@ -350,6 +351,16 @@ bool MainWidget::eventFilter(QObject *watched, QEvent *event)
             button->setCursor(Qt::ArrowCursor);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// However the window is closed (Alt+F4, the window manager's close), the
+// program ends with it, as with the title bar's Close; help windows left
+// open would otherwise keep it running without a window to go back to.
+void MainWidget::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        QCoreApplication::quit();
 }
 
 void MainWidget::paintEvent(QPaintEvent *)
