@@ -54,6 +54,13 @@ QString sizeLineText(float size)
 QString nextDestinationAnswer;
 QStringList nextFilesAnswer;
 
+#if defined(Q_OS_WIN)
+const char *const allFilesFilter = "All files (*.*)";
+#else
+// "*.*" leaves out files without an extension (README) everywhere but on Windows.
+const char *const allFilesFilter = "All files (*)";
+#endif
+
 } // namespace
 
 MainWidget::MainWidget(QWidget *parent)
@@ -211,7 +218,7 @@ void MainWidget::onBrowseForFilesClicked()
     QStringList paths = std::exchange(nextFilesAnswer, QStringList());
     if (paths.isEmpty())
         paths = QFileDialog::getOpenFileNames(this, QStringLiteral("Select one or more files to open"), QString(),
-                                              QStringLiteral("All files (*.*)"));
+                                              QString::fromLatin1(allFilesFilter));
     if (paths.isEmpty())
         return;
     // Before the list sees the files, so that an empty list takes its
