@@ -87,6 +87,38 @@ def extents(node):
     return (box.x, box.y, box.width, box.height)
 
 
+def is_focused(node):
+    try:
+        node.clear_cache()
+        return node.getState().contains(pyatspi.STATE_FOCUSED)
+    except GLib.GError:
+        return False
+
+
+def key(*names):
+    """Types keys (xdotool's names: "Tab", "ctrl+Return", "alt+F4") into the
+    window that has the keyboard."""
+    subprocess.run(["xdotool", "key", "--delay", "50", *names], check=True, timeout=30)
+
+
+def screen_picture():
+    """The whole screen: its width, its height and its pixels, three bytes each."""
+    size = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True,
+                          check=True, timeout=10).stdout.split()
+    pixels = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], capture_output=True,
+                            check=True, timeout=30).stdout
+    return int(size[0]), int(size[1]), pixels
+
+
+def crop(picture, box, margin=3):
+    """The pixels of box on the screen, with a margin for rings drawn around it."""
+    width, height, pixels = picture
+    x, y, w, h = box
+    left, top = max(0, x - margin), max(0, y - margin)
+    right, bottom = min(width, x + w + margin), min(height, y + h + margin)
+    return b"".join(pixels[(row * width + left) * 3:(row * width + right) * 3] for row in range(top, bottom))
+
+
 def dump(node, depth=0):
     lines = ["  " * depth + f"[{node.getRoleName()}] {node.name!r} {text_of(node)!r}"]
     return lines + [line for child in children(node) for line in dump(child, depth + 1)]
@@ -110,6 +142,12 @@ class Session:
             self.process = subprocess.Popen([self.program], cwd=self.root, env=env,
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         return self.window(role_name="push button", name="Compress")
+
+    def focused(self, root):
+        """The control that has the keyboard focus, once there is one."""
+        return wait_until(lambda: self.fresh() and next(
+            (node for node in walk(root) if is_focused(node) and node.getRoleName() != "frame"), None),
+            "a control with the keyboard focus")
 
     def fresh(self):
         """The program's node with its cached tree dropped (switching libatspi's
