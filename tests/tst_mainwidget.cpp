@@ -1,6 +1,7 @@
 #include "app/MainWidget.h"
 #include "app/PathButton.h"
 #include "ui/MessageBox.h"
+#include "ui/ProgressDialog.h"
 #include "ui/ReturnPressesButton.h"
 #include "frame/HeaderWidget.h"
 #include "help/HelpWidget.h"
@@ -33,6 +34,7 @@ private slots:
     void keys();
     void escapeOnSuccessBoxChoosesOk();
     void tabFollowsTheScreen();
+    void progressDialogOnlyAsksToCancel();
 
 private:
     TestSupport::IsolatedEnvironment environment;
@@ -295,6 +297,32 @@ void TestMainWidget::tabFollowsTheScreen()
         QTest::keyClick(focus, Qt::Key_Tab);
     }
     QCOMPARE(visited, expected);
+}
+
+void TestMainWidget::progressDialogOnlyAsksToCancel()
+{
+    MainWidget window;
+    window.setGeometry(10, 20, 700, 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ProgressDialog dialog(QStringLiteral("Compressing..."), &window);
+    const QString file = QStringLiteral("/data/") + QString(200, QLatin1Char('x')) + QStringLiteral("/report.pdf");
+    dialog.setDetail(file);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(dialog.windowModality(), Qt::ApplicationModal);
+    QVERIFY((dialog.geometry().center() - window.geometry().center()).manhattanLength() <= 4);
+    // A long name is shortened, not let to widen the dialog.
+    QCOMPARE(dialog.size(), QSize(400, 200));
+    QCOMPARE(dialog.detail(), file);
+
+    QSignalSpy asked(&dialog, &ProgressDialog::cancelRequested);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.findChild<QPushButton *>()->click();
+    QCOMPARE(asked.size(), 2);
+    // The work has not stopped yet: the dialog stays until its owner hides it.
+    QVERIFY(dialog.isVisible());
 }
 
 QTEST_MAIN(TestMainWidget)
