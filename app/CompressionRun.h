@@ -1,17 +1,13 @@
 #pragma once
 
 #include "app/ArchiveJob.h"
+#include "ui/ProgressDialog.h"
 
-#include <QDialog>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-class QLabel;
-class QProgressBar;
-class QPushButton;
 
 // One press of Compress: checks before the archiver starts, the archiver's
 // run under a progress dialog, and the message that tells the outcome. The
@@ -32,9 +28,6 @@ public:
     // Test seam: the check for unusable files runs this instead.
     static void setCheckForTests(std::function<QStringList(const QStringList &)> check);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void buildDialog();
     Ending stopBeforeArchiver(const QString &message);
@@ -48,10 +41,7 @@ private:
     void tellFailure(const QStringList &paths);
 
     QString archiver;
-    QDialog dialog;
-    QLabel *label = nullptr;
-    QProgressBar *bar = nullptr;
-    QPushButton *cancelButton = nullptr;
+    ProgressDialog dialog;
     ArchiveJob job;
     bool cancelRequested = false;
     // The program is ending: the run tidies up and tells nothing.
