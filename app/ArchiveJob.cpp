@@ -2,8 +2,9 @@
 
 #include "app/ChildProcessGuard.h"
 
+#include "filelist/FolderWalk.h"
+
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -45,20 +46,6 @@ bool existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-void addUnusableInside(const QString &folder, QStringList &names)
-{
-    // As the size walk weighs a folder: links are not followed.
-    const QDir base = QFileInfo(folder).dir();
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoSymLinks
-                                | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (!it.fileInfo().isReadable())
-            names << base.relativeFilePath(it.filePath());
-    }
 }
 
 } // namespace
@@ -107,11 +94,20 @@ QStringList ArchiveJob::unusableNames(const QStringList &paths)
 {
     QStringList names;
     for (const QString &path : paths) {
-        const QFileInfo info(path);
-        if (!info.exists() || !info.isReadable())
-            names << info.fileName();
-        else if (info.isDir())
-            addUnusableInside(path, names);
+        const QString name = QFileInfo(path).fileName();
+        switch (FolderWalk::kindOf(path)) {
+        case FolderWalk::Kind::Folder:
+            names << FolderWalk::walk(path, FolderWalk::Purpose::Check).unusable;
+            break;
+        case FolderWalk::Kind::RegularFile:
+            if (!FolderWalk::canRead(path))
+                names << name;
+            break;
+        case FolderWalk::Kind::Missing:
+        case FolderWalk::Kind::Special:
+            names << name;
+            break;
+        }
     }
     return names;
 }

@@ -76,6 +76,7 @@ MainWidget::MainWidget(QWidget *parent)
     , destinationButton(new PathButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
     , messageBox(new MessageBox)
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
+    , destination(QStringLiteral("C:/Users/username/Documents/compressed_files"))
 {
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -159,6 +160,7 @@ void MainWidget::connectParts()
     connect(cancelButton, &QAbstractButton::clicked, this, &MainWidget::onCancelClicked);
     connect(compressButton, &QAbstractButton::clicked, this, &MainWidget::onCompressClicked);
     connect(fileWidget, &FileWidget::sizeExceeded, this, &MainWidget::onError);
+    connect(fileWidget, &FileWidget::refused, this, &MainWidget::onError);
     connect(fileWidget, &FileWidget::initDestinationPath, this, &MainWidget::onDestinationPathInit);
     connect(destinationButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseDestinationFolderClicked);
     connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
@@ -238,11 +240,16 @@ void MainWidget::onBrowseDestinationFolderClicked()
     destinationChosen = true;
 }
 
-// Shown as the system writes paths (backslashes on Windows); read back with
-// forward slashes, as Qt takes them everywhere.
+// Shown as the system writes paths (backslashes on Windows).
 void MainWidget::showDestination(const QString &path)
 {
+    destination = path;
     destinationButton->setPath(QDir::toNativeSeparators(path));
+}
+
+QString MainWidget::destinationPath() const
+{
+    return destination;
 }
 
 void MainWidget::showInsideScreen(const QSize &preferred)
@@ -297,7 +304,7 @@ void MainWidget::onDestinationPathInit(QString filePath)
     if (!fileWidget->getFiles().isEmpty())
         return;
     // A renamed copy's folder is ours, not a place the user chose.
-    if (!destinationChosen && QFileInfo(filePath).absolutePath() != StagingFolder::path())
+    if (!destinationChosen && !StagingFolder::ofThisProgram().holds(QFileInfo(filePath).absoluteFilePath()))
         showDestination(defaultDestination(filePath));
     destinationWidget->show();
 }
@@ -326,8 +333,7 @@ void MainWidget::onCompressClicked()
 
     compressing = true;
     CompressionRun run(archiver, this);
-    const CompressionRun::Ending ending = run.exec(QDir::fromNativeSeparators(destinationButton->path()),
-                                                       fileWidget->getFiles());
+    const CompressionRun::Ending ending = run.exec(destination, fileWidget->getFiles());
     compressing = false;
     if (ending == CompressionRun::Ending::BeforeArchiver)
         return;

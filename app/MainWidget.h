@@ -23,6 +23,8 @@ public:
 
     // The archiver to run; by default util/7z.exe beside the program.
     void setArchiverProgram(const QString &program);
+    // Where the archive goes, as the destination line shows it.
+    QString destinationPath() const;
     // Test seam: the next save dialog is not shown but answered with this path.
     static void setNextDestinationAnswer(const QString &path);
     // Test seam: the next file dialog is not shown but answered with these paths.
@@ -78,6 +80,7 @@ private:
     MessageBox *messageBox;
 
     QString archiver;
+    QString destination;
     bool compressing = false;
     // The user picked the destination: it stays until the list is emptied.
     bool destinationChosen = false;

@@ -27,6 +27,8 @@ void PathButton::setPath(const QString &path)
 {
     fullPath = path;
     setToolTip(path);
+    // A screen reader reads the whole path, not what fits on screen.
+    setAccessibleName(path);
     setAccessibleDescription(path);
     updateGeometry();
     showFitted();

@@ -3,6 +3,7 @@
 #include "Bench.h"
 
 #include "app/MainWidget.h"
+#include "filelist/FileList.h"
 #include "filelist/FileWidget.h"
 #include "filelist/FolderWalk.h"
 #include "filelist/SingleFileWidget.h"
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QGridLayout>
 
-#include <limits>
 
 namespace {
 
@@ -50,8 +50,10 @@ double timeUnshownRows(const QStringList &paths)
     clock.start();
     QWidget rowArea;
     auto *grid = new QGridLayout(&rowArea);
-    for (int i = 0; i < paths.size(); ++i)
-        grid->addWidget(new SingleFileWidget(paths.at(i), &rowArea), i / 7, i % 7);
+    for (int i = 0; i < paths.size(); ++i) {
+        const QFileInfo file(paths.at(i));
+        grid->addWidget(new SingleFileWidget(paths.at(i), file.fileName(), file.size(), false, &rowArea), i / 7, i % 7);
+    }
     settle();
     return msSince(clock);
 }
@@ -62,11 +64,7 @@ double renameGap(const QString &bigFile, const QString &newName)
     list.show();
     list.addFile(bigFile);
     settle();
-    auto *row = list.findChild<SingleFileWidget *>();
-    const double gap = longestGapWhile([&] {
-        row->setName(newName);
-        row->makeFileCopy(newName);
-    });
+    const double gap = longestGapWhile([&] { list.fileList()->rename(bigFile, newName); });
     const QString copy = StagingFolder::path() + QLatin1Char('/') + newName;
     if (list.getFiles() != QStringList{copy} || QFileInfo(copy).size() != bigFileBytes)
         fail(QStringLiteral("The rename did not make its copy"));
@@ -136,7 +134,7 @@ QList<Figure> measureFreezes(const Sandbox &sandbox)
         add.samples << addGap;
         remove.samples << removeGap;
         add.referenceSamples << longestGapWhile(
-            [&] { FolderWalk::contentSize(folder, std::numeric_limits<qint64>::max()); });
+            [&] { FolderWalk::walk(folder, FolderWalk::Purpose::Weigh); });
     }
     remove.referenceSamples = add.referenceSamples;
     return {rename, add, remove};

@@ -2,14 +2,18 @@
 
 #include <QEventLoop>
 #include <QFutureWatcher>
-#include <QProgressDialog>
-#include <QPushButton>
+#include <QMutex>
 #include <QTimer>
 #include <QtConcurrent>
 
 namespace {
 
-constexpr int dialogRefreshMs = 100;
+QMutex pauseLock;
+std::function<void()> &pauseForTestsFunction()
+{
+    static std::function<void()> pause;
+    return pause;
+}
 
 } // namespace
 
@@ -28,81 +32,104 @@ void BackgroundWork::Progress::report(qint64 done, qint64 total)
     percent.store(total > 0 ? int(qBound(qint64(0), done * 100 / total, qint64(100))) : -1);
 }
 
-BackgroundWork::BackgroundWork(const QString &labelText, QWidget *dialogParent)
-    : labelText(labelText)
-    , dialogParent(dialogParent)
+bool BackgroundWork::Progress::claimResult()
+{
+    int expected = Running;
+    return state.compare_exchange_strong(expected, Claimed) || expected == Claimed;
+}
+
+bool BackgroundWork::Progress::abandon()
+{
+    int expected = Running;
+    return state.compare_exchange_strong(expected, Abandoned) || expected == Abandoned;
+}
+
+void BackgroundWork::Progress::pauseForTests()
+{
+    std::function<void()> pause;
+    {
+        QMutexLocker locker(&pauseLock);
+        pause = pauseForTestsFunction();
+    }
+    if (pause)
+        pause();
+}
+
+void BackgroundWork::setPauseForTests(std::function<void()> pause)
+{
+    QMutexLocker locker(&pauseLock);
+    pauseForTestsFunction() = std::move(pause);
+}
+
+BackgroundWork::BackgroundWork(QObject *parent)
+    : QObject(parent)
 {
 }
 
-bool BackgroundWork::run(const std::function<void(Progress &)> &work)
+bool BackgroundWork::run(const QString &labelText, Task task)
 {
-    Progress progress;
-    bool done = false;
+    auto progress = std::make_shared<Progress>();
+    current = progress;
+    slowSaid = false;
     QEventLoop loop;
+    waitingLoop = &loop;
     QFutureWatcher<void> watcher;
-    QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    watcher.setFuture(QtConcurrent::run([&work, &progress] { work(progress); }));
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run([task = std::move(task), progress] {
+        task(*progress);
+        progress->claimResult();
+    }));
 
-    // Most work is over before anyone would notice. Until the dialog shows,
-    // clicks and keys wait for later: the caller holds on to the list's rows
-    // and must not see them removed under its feet.
+    // Most work is over before anyone would notice. Until then clicks and
+    // keys wait for later; after that a modal dialog keeps them off the list.
     QTimer delay;
     delay.setSingleShot(true);
-    QObject::connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
-    delay.start(dialogDelayMs);
-    if (!done)
+    connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
+    delay.start(slowAfterMs);
+    if (!watcher.isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     delay.stop();
+    if (!watcher.isFinished() && current) {
+        slowSaid = true;
+        emit slow(labelText);
+        if (!watcher.isFinished() && current)
+            loop.exec();
+    }
 
-    if (!done)
-        waitWithDialog(progress, loop);
-    return !progress.isCancelled();
+    current.reset();
+    waitingLoop = nullptr;
+    if (slowSaid)
+        emit ended();
+    if (watcher.isFinished())
+        return progress->state.load() == Progress::Claimed;
+    // Cancelled, or the loop was ended from outside. Work that has already
+    // claimed its result is only returning: it is waited for, as its result
+    // has been taken.
+    progress->cancelled.store(true);
+    if (progress->abandon())
+        return false;
+    watcher.waitForFinished();
+    return true;
 }
 
-void BackgroundWork::waitWithDialog(Progress &progress, QEventLoop &loop)
+bool BackgroundWork::isRunning() const
 {
-    QWidget *parent = dialogParent ? dialogParent->window() : nullptr;
-    QProgressDialog dialog(labelText, QStringLiteral("Cancel"), 0, 100, parent);
-    dialog.setWindowTitle(QStringLiteral("Brimlet"));
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    dialog.setMinimumDuration(0);
-    // The dialog stays up, saying so, until the work has really stopped: a
-    // read from a slow share may take a while to give control back, and
-    // until then the list must stay out of the user's reach. Cancel and
-    // Escape hide the dialog first; it is shown again at once.
-    QTimer refresher;
-    const auto cancel = [&] {
-        progress.cancelled.store(true);
-        refresher.stop();
-        dialog.setLabelText(QStringLiteral("Cancelling..."));
-        if (auto *button = dialog.findChild<QPushButton *>())
-            button->setEnabled(false);
-        dialog.show();
-    };
-    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, cancel);
-    QObject::connect(&dialog, &QDialog::rejected, &dialog, cancel);
+    return bool(current);
+}
 
-    const auto refresh = [&] {
-        const int percent = progress.percent.load();
-        if (percent < 0) {
-            dialog.setRange(0, 0);
-        } else {
-            dialog.setRange(0, 100);
-            dialog.setValue(percent);
-        }
-    };
-    QObject::connect(&refresher, &QTimer::timeout, &dialog, refresh);
-    refresher.start(dialogRefreshMs);
-    refresh();
-    // Shown from the next turn of the loop: building the dialog for the
-    // first time, showing it and painting it are then three short waits for
-    // the window instead of one long one.
-    QTimer::singleShot(0, &dialog, [&dialog] { dialog.show(); });
+int BackgroundWork::percent() const
+{
+    return current ? current->percent.load() : -1;
+}
 
-    loop.exec();
+void BackgroundWork::cancel()
+{
+    if (!current)
+        return;
+    current->cancelled.store(true);
+    // Work that has just claimed its result is left to return it.
+    if (!current->abandon())
+        return;
+    current.reset();
+    waitingLoop->quit();
 }

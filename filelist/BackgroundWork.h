@@ -1,22 +1,28 @@
 #pragma once
 
-#include <QPointer>
+#include <QObject>
 #include <QString>
-#include <QWidget>
-
-#include <atomic>
-#include <functional>
 
 class QEventLoop;
 
-// Runs one piece of disk work (a copy, a folder walk) in a worker thread
-// while the caller waits for it in a local event loop, so that the window
-// keeps painting and the caller still reads as plain sequential code. Work
-// that lasts longer than a moment shows a modal progress dialog; its Cancel
-// asks the work to stop, and the caller gets control back only once the work
-// has returned.
-class BackgroundWork
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// Runs one piece of disk work (a copy, a folder walk) on a worker thread
+// while its caller waits in a local event loop, so that the window keeps
+// painting and the caller still reads as plain sequential code. Whoever
+// starts work here must not let the events that arrive meanwhile change what
+// the work is for: the file list queues them.
+//
+// The worker owns everything it uses: the task is copied to it, and what it
+// shares with the caller is held by both. So the caller may stop waiting at
+// any moment (Cancel, the program ending) while the worker is still stuck in
+// a read; the worker finishes on its own later and its result is dropped.
+class BackgroundWork : public QObject
 {
+    Q_OBJECT
+
 public:
     // What the work sees of its caller, from the worker thread.
     class Progress
@@ -27,28 +33,55 @@ public:
         const std::atomic_bool *cancelFlag() const;
         // How far the work is; a total of 0 or less means it is not known.
         void report(qint64 done, qint64 total);
+        // For work whose result the caller cannot undo once taken: true when
+        // the caller will take it, false when the caller has stopped
+        // waiting, in which case the work undoes what it made itself.
+        bool claimResult();
+        // Test seam: where work may be held up as a slow read would hold it.
+        void pauseForTests();
 
     private:
         friend class BackgroundWork;
+        enum State { Running, Claimed, Abandoned };
+        bool abandon();
+
         std::atomic_bool cancelled{false};
         std::atomic_int percent{-1};
+        std::atomic_int state{Running};
     };
+    using Task = std::function<void(Progress &)>;
 
-    // labelText is what the dialog says ("Copying..."); the dialog opens
-    // over dialogParent's window.
-    BackgroundWork(const QString &labelText, QWidget *dialogParent);
+    explicit BackgroundWork(QObject *parent = nullptr);
 
-    // Returns once work has returned: true if it ran to its end, false if
-    // the user cancelled it.
-    bool run(const std::function<void(Progress &)> &work);
+    // Returns true once the task has run to its end, false as soon as the
+    // user cancelled it or the wait was ended from outside (the program is
+    // quitting), whether or not the worker has stopped yet.
+    bool run(const QString &labelText, Task task);
 
-    // How long work may take before the dialog shows.
-    static constexpr int dialogDelayMs = 300;
+    bool isRunning() const;
+    // How far the running work is, 0 to 100, or -1 when that is not known.
+    int percent() const;
+
+    // How long work may take before it is said to be slow.
+    static constexpr int slowAfterMs = 300;
+
+    // Test seam: every worker calls this where pauseForTests() is, before
+    // going on (the function may block, as a stuck read would).
+    static void setPauseForTests(std::function<void()> pause);
+
+public slots:
+    // Stops waiting at once; the work is asked to stop and left to end.
+    void cancel();
+
+signals:
+    // The work has taken longer than a moment: time to show a dialog with
+    // this label, a bar and a Cancel button.
+    void slow(const QString &labelText);
+    // The work is over, or no longer waited for.
+    void ended();
 
 private:
-    // Shows the dialog and waits in loop until the work has finished.
-    void waitWithDialog(Progress &progress, QEventLoop &loop);
-
-    QString labelText;
-    QPointer<QWidget> dialogParent;
+    std::shared_ptr<Progress> current;
+    QEventLoop *waitingLoop = nullptr;
+    bool slowSaid = false;
 };

@@ -1,54 +1,30 @@
 #include "filelist/FileWidget.h"
 
-#include "ui/MessageBox.h"
-#include "ui/StyledBackground.h"
-
+#include "filelist/BackgroundWork.h"
+#include "filelist/FileList.h"
 #include "filelist/SingleFileWidget.h"
-#include "filelist/StagingFolder.h"
+#include "ui/StyledBackground.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QLayoutItem>
 #include <QMimeData>
-#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QQueue>
 #include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace {
 
-constexpr float sizeLimit = 500.0f;
 constexpr int columnCount = 7;
-// A row's size in megabytes is a whole number of bytes scaled by 2^-20.
-constexpr float unitsPerMegabyte = 1048576.0f;
-
-QString fileNameOf(const QString &path)
-{
-    return QFileInfo(QFile(path)).fileName();
-}
-
-void clearLayout(QLayout *layout, bool deleteWidgets)
-{
-    // Taken from the end, so that the layout never shifts its remaining items.
-    while (QLayoutItem *item = layout->takeAt(layout->count() - 1)) {
-        if (QWidget *widget = item->widget(); widget && deleteWidgets) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        if (QLayout *childLayout = item->layout())
-            clearLayout(childLayout, deleteWidgets);
-        delete item;
-    }
-}
+constexpr int dialogRefreshMs = 100;
 
 QQueue<QString> &nextRenameAnswers()
 {
@@ -60,16 +36,9 @@ QQueue<QString> &nextRenameAnswers()
 
 FileWidget::FileWidget(QWidget *parent)
     : QWidget(parent)
+    , list(new FileList(this))
     , gridLayout(nullptr)
-    , gridRow(0)
-    , gridColumn(0)
     , scrollArea(new QScrollArea)
-    , total(0.0f)
-    , exactTotalUnits(0)
-    , openRowChanges(0)
-    , rowsHeldBack(false)
-    , stagingFolder(&StagingFolder::ofThisProgram())
-    , nameRules(FileNames::thisSystem())
 {
     setAcceptDrops(true);
 
@@ -95,18 +64,45 @@ FileWidget::FileWidget(QWidget *parent)
     rowArea->setAutoFillBackground(false);
 
     setFixedHeight(273);
+    connectList();
 }
 
 FileWidget::~FileWidget() = default;
 
+void FileWidget::connectList()
+{
+    connect(list, &FileList::changesStarted, this, &FileWidget::beginRowChanges);
+    connect(list, &FileList::changesEnded, this, &FileWidget::endRowChanges);
+    connect(list, &FileList::entryAdded, this, &FileWidget::onEntryAdded);
+    connect(list, &FileList::entryRenamed, this, &FileWidget::onEntryRenamed);
+    connect(list, &FileList::entriesCleared, this, &FileWidget::onEntriesCleared);
+    connect(list, &FileList::sizeChanged, this, &FileWidget::sizeChanged);
+    connect(list, &FileList::initDestinationPath, this, &FileWidget::initDestinationPath);
+    connect(list, &FileList::sizeExceeded, this, [this](const QString &error) {
+        beforeMessage();
+        emit sizeExceeded(error);
+    });
+    connect(list, &FileList::refused, this, [this](const QString &message) {
+        beforeMessage();
+        emit refused(message);
+    });
+    connect(list->work(), &BackgroundWork::slow, this, &FileWidget::showWorkDialog);
+    connect(list->work(), &BackgroundWork::ended, this, &FileWidget::closeWorkDialog);
+}
+
+FileList *FileWidget::fileList() const
+{
+    return list;
+}
+
 void FileWidget::useStagingFolder(StagingFolder *folder)
 {
-    stagingFolder = folder;
+    list->useStagingFolder(folder);
 }
 
 void FileWidget::useNameRules(FileNames::System system)
 {
-    nameRules = system;
+    list->useNameRules(system);
 }
 
 void FileWidget::setNextRenameAnswer(const QString &answer)
@@ -116,51 +112,132 @@ void FileWidget::setNextRenameAnswer(const QString &answer)
 
 void FileWidget::addFile(QString path)
 {
-    const QString name = fileNameOf(path);
-    if (checkIfFileNameExists(name)) {
-        showPlacedRows();
-        MessageBox::tell(QStringLiteral("The file with the name you provided exists"));
-        return;
-    }
-
-    // Made inside the grid's widget at once, for the same reason as the
-    // row's own children; a refused row is never shown there.
-    auto *row = new SingleFileWidget(path, gridLayout->parentWidget());
-    row->useStagingFolder(stagingFolder);
-    // The user stopped the measuring of a folder: it is not added.
-    if (!row->isMeasured()) {
-        row->hide();
-        row->deleteLater();
-        return;
-    }
-    connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
-    connect(row, &SingleFileWidget::filePathChanged, this, &FileWidget::onFileNameChanged);
-    connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);
-    listRow(path, row);
+    list->add({path});
 }
 
-void FileWidget::listRow(const QString &path, SingleFileWidget *row)
+void FileWidget::addFiles(QStringList paths)
 {
-    if (row->getSize() + total > sizeLimit) {
-        row->hide();
-        row->deleteLater();
-        showPlacedRows();
-        emit sizeExceeded(QStringLiteral("You can't add more than 500 MB of files"));
+    list->add(paths);
+}
+
+void FileWidget::removeFile(QString path)
+{
+    list->remove(path);
+}
+
+void FileWidget::removeFiles(QStringList paths)
+{
+    for (const QString &path : paths)
+        list->remove(path);
+}
+
+void FileWidget::renameFile()
+{
+    const QPointer<SingleFileWidget> row = qobject_cast<SingleFileWidget *>(sender());
+    if (!row || rowFor(row->path()) != row)
         return;
+    QString answer;
+    const bool accepted = askNewName(row, &answer);
+    // The list may have changed while the dialog was open; it judges the
+    // name against the list as it is when the rename's turn comes.
+    if (row && accepted)
+        list->rename(row->path(), answer);
+}
+
+bool FileWidget::askNewName(const SingleFileWidget *row, QString *answer)
+{
+    if (!nextRenameAnswers().isEmpty()) {
+        *answer = nextRenameAnswers().dequeue();
+        return !answer->isNull();
     }
+    bool accepted = false;
+    *answer = QInputDialog::getText(this, tr("Change name"), tr("file name:"), QLineEdit::Normal,
+                                    row->getName(), &accepted);
+    return accepted;
+}
 
-    const QString name = fileNameOf(path);
-    const auto inserted = files.emplace(path, row).first;
-    listedNames.insert(name);
-    insertListedPath(path);
-    addToTotal(row, std::next(inserted) == files.end());
+void FileWidget::onFileNameChanged(QString oldPath, QString newPath)
+{
+    list->relist(oldPath, newPath);
+}
 
+bool FileWidget::checkIfFileNameExists(QString fileName)
+{
+    return list->isNameTaken(fileName);
+}
+
+void FileWidget::removeAllFiles()
+{
+    list->removeAll();
+}
+
+void FileWidget::updateFiles()
+{
+    list->rebuild();
+}
+
+QStringList FileWidget::getFiles()
+{
+    return list->paths();
+}
+
+float FileWidget::getSize()
+{
+    return list->total();
+}
+
+void FileWidget::onEntryAdded(const QString &path)
+{
+    const FileList::Entry *entry = list->entry(path);
+    SingleFileWidget *row = spareRows.take(path);
+    if (row) {
+        row->showFile(entry->path, entry->name, entry->bytes, entry->isFolder);
+    } else {
+        // Made inside the grid's widget at once, for the same reason as the
+        // row's own children.
+        row = new SingleFileWidget(entry->path, entry->name, entry->bytes, entry->isFolder,
+                                   gridLayout->parentWidget());
+        connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
+        connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);
+    }
+    rows[path] = row;
     placeRow(row);
     if (++gridColumn == columnCount) {
         gridColumn = 0;
         ++gridRow;
     }
-    reportSize();
+}
+
+// A renamed row keeps its cell until the next rebuild.
+void FileWidget::onEntryRenamed(const QString &oldPath, const QString &newPath)
+{
+    SingleFileWidget *row = rowFor(oldPath);
+    const FileList::Entry *entry = list->entry(newPath);
+    if (!row || !entry)
+        return;
+    rows.erase(oldPath);
+    rows[newPath] = row;
+    row->showFile(entry->path, entry->name, entry->bytes, entry->isFolder);
+}
+
+void FileWidget::onEntriesCleared()
+{
+    if (openRowChanges > 0)
+        holdRowsBack();
+    for (const auto &[path, row] : rows) {
+        gridLayout->removeWidget(row);
+        spareRows.insert(path, row);
+    }
+    rows.clear();
+    gridLayout->setColumnStretch(columnCount, 1);
+    gridRow = 0;
+    gridColumn = 0;
+}
+
+SingleFileWidget *FileWidget::rowFor(const QString &path)
+{
+    const auto found = rows.find(path);
+    return found == rows.end() ? nullptr : found->second;
 }
 
 void FileWidget::placeRow(SingleFileWidget *row)
@@ -173,10 +250,17 @@ void FileWidget::placeRow(SingleFileWidget *row)
     row->show();
 }
 
+void FileWidget::dropRow(SingleFileWidget *row)
+{
+    row->hide();
+    // Deferred: a removal runs inside the leaving row's own signal.
+    row->deleteLater();
+}
+
 // Rows come in the thousands. Shown one by one in a live grid, each would
 // lay the grid out again and be painted on its own: quadratic. So while a
-// batch of changes is open the rows are held back, out of sight, and come
-// back all at once, laid out once, with only those in view painted.
+// change is under way the rows are held back, out of sight, and come back
+// all at once, laid out once, with only those in view painted.
 void FileWidget::beginRowChanges()
 {
     ++openRowChanges;
@@ -184,8 +268,12 @@ void FileWidget::beginRowChanges()
 
 void FileWidget::endRowChanges()
 {
-    if (--openRowChanges == 0)
-        showPlacedRows();
+    if (--openRowChanges > 0)
+        return;
+    for (SingleFileWidget *row : std::as_const(spareRows))
+        dropRow(row);
+    spareRows.clear();
+    showPlacedRows();
 }
 
 void FileWidget::holdRowsBack()
@@ -212,213 +300,46 @@ void FileWidget::showPlacedRows()
     gridLayout->parentWidget()->show();
 }
 
-void FileWidget::addFiles(QStringList paths)
+// A message opens over the list as it stands so far, not over a list with
+// its rows held out of sight.
+void FileWidget::beforeMessage()
 {
-    beginRowChanges();
-    for (const QString &path : paths)
-        addFile(path);
-    endRowChanges();
+    showPlacedRows();
 }
 
-void FileWidget::removeFile(QString path)
+void FileWidget::showWorkDialog(const QString &labelText)
 {
-    const auto entry = files.find(path);
-    if (entry == files.end())
+    showPlacedRows();
+    auto *dialog = new QProgressDialog(labelText, QStringLiteral("Cancel"), 0, 100, window());
+    workDialog = dialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Brimlet"));
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setAutoReset(false);
+    dialog->setAutoClose(false);
+    dialog->setMinimumDuration(0);
+    BackgroundWork *work = list->work();
+    connect(dialog, &QProgressDialog::canceled, work, &BackgroundWork::cancel);
+    connect(dialog, &QDialog::rejected, work, &BackgroundWork::cancel);
+    auto *refresher = new QTimer(dialog);
+    const auto refresh = [dialog, work] {
+        const int percent = work->percent();
+        dialog->setRange(0, percent < 0 ? 0 : 100);
+        if (percent >= 0)
+            dialog->setValue(percent);
+    };
+    connect(refresher, &QTimer::timeout, dialog, refresh);
+    refresher->start(dialogRefreshMs);
+    refresh();
+    dialog->show();
+}
+
+void FileWidget::closeWorkDialog()
+{
+    if (!workDialog)
         return;
-    SingleFileWidget *row = entry->second;
-    gridLayout->removeWidget(row);
-    row->hide();
-    // Deferred: this runs inside the row's own signal.
-    row->deleteLater();
-    files.erase(entry);
-    removeListedPath(path);
-    updateFiles();
-}
-
-void FileWidget::removeFiles(QStringList paths)
-{
-    for (const QString &path : paths)
-        removeFile(path);
-}
-
-void FileWidget::renameFile()
-{
-    const QPointer<SingleFileWidget> row = qobject_cast<SingleFileWidget *>(sender());
-    if (!row || !isListed(row))
-        return;
-
-    QString answer;
-    const bool accepted = askNewName(row, &answer);
-    if (!row || !accepted || answer.isEmpty() || answer == row->getName())
-        return;
-    // Refused before anything is copied: the system would refuse the copy,
-    // or make it under another name than the one shown.
-    if (!FileNames::canHold(answer, nameRules)) {
-        MessageBox::tell(QStringLiteral("The file name you provided is not valid, Please choose another name"));
-        return;
-    }
-    if (nameIsTaken(answer, row)) {
-        MessageBox::tell(QStringLiteral("The file with the name you provided exists, Please choose another name"));
-        return;
-    }
-    row->setName(answer);
-    row->makeFileCopy(answer);
-}
-
-bool FileWidget::askNewName(const SingleFileWidget *row, QString *answer)
-{
-    if (!nextRenameAnswers().isEmpty()) {
-        *answer = nextRenameAnswers().dequeue();
-        return !answer->isNull();
-    }
-    bool accepted = false;
-    *answer = QInputDialog::getText(this, tr("Change name"), tr("file name:"), QLineEdit::Normal,
-                                    row->getName(), &accepted);
-    return accepted;
-}
-
-// The list tells names apart by case, as it always has; a new name for the
-// archive is held to the system's own rule, since on a disk that ignores
-// case two copies named Report.pdf and report.pdf are one file.
-bool FileWidget::nameIsTaken(const QString &name, const SingleFileWidget *row) const
-{
-    for (const QString &listed : listedNames) {
-        if (listed != row->getName() && FileNames::sameName(listed, name, nameRules))
-            return true;
-    }
-    return false;
-}
-
-void FileWidget::onFileNameChanged(QString oldPath, QString newPath)
-{
-    const auto entry = files.find(oldPath);
-    if (entry == files.end())
-        return;
-    SingleFileWidget *row = entry->second;
-    files.erase(entry);
-    files[newPath] = row;
-    removeListedPath(oldPath);
-    insertListedPath(newPath);
-    listedNames.remove(fileNameOf(oldPath));
-    listedNames.insert(fileNameOf(newPath));
-    if (!totalIsOrderFree())
-        total = sumInKeyOrder();
-}
-
-bool FileWidget::checkIfFileNameExists(QString fileName)
-{
-    return listedNames.contains(fileName);
-}
-
-void FileWidget::removeAllFiles()
-{
-    beginRowChanges();
-    forgetAllRows();
-    endRowChanges();
-    reportSize();
-    gridRow = 0;
-    gridColumn = 0;
-}
-
-void FileWidget::updateFiles()
-{
-    const QStringList paths = getFiles();
-    // The rows are used again, each read afresh from its path as a new row
-    // would be: building a thousand rows anew costs far more than the rest.
-    const std::map<QString, SingleFileWidget *> rows = files;
-    beginRowChanges();
-    forgetAllRows(RowsStay);
-    reportSize();
-    gridRow = 0;
-    gridColumn = 0;
-    if (!paths.isEmpty())
-        emit initDestinationPath(paths.first());
-    for (const QString &path : paths) {
-        SingleFileWidget *row = rows.at(path);
-        row->reload();
-        listRow(path, row);
-    }
-    endRowChanges();
-}
-
-QStringList FileWidget::getFiles()
-{
-    return listedPaths;
-}
-
-// getFiles() is asked after every single change (the size line asks whether
-// the list is empty), so the paths are kept ready in key order rather than
-// collected from the map each time.
-void FileWidget::insertListedPath(const QString &path)
-{
-    const auto position = std::lower_bound(listedPaths.cbegin(), listedPaths.cend(), path);
-    listedPaths.insert(position - listedPaths.cbegin(), path);
-}
-
-void FileWidget::removeListedPath(const QString &path)
-{
-    const auto position = std::lower_bound(listedPaths.cbegin(), listedPaths.cend(), path);
-    if (position != listedPaths.cend() && *position == path)
-        listedPaths.removeAt(position - listedPaths.cbegin());
-}
-
-float FileWidget::getSize()
-{
-    return total;
-}
-
-void FileWidget::reportSize()
-{
-    emit sizeChanged(total);
-}
-
-void FileWidget::forgetAllRows(RowFate fate)
-{
-    files.clear();
-    listedPaths.clear();
-    listedNames.clear();
-    total = 0.0f;
-    exactTotalUnits = 0;
-    if (openRowChanges > 0)
-        holdRowsBack();
-    clearLayout(gridLayout, fate == RowsGo);
-    gridLayout->setColumnStretch(columnCount, 1);
-}
-
-bool FileWidget::isListed(const SingleFileWidget *row) const
-{
-    for (const auto &entry : files) {
-        if (entry.second == row)
-            return true;
-    }
-    return false;
-}
-
-// The total must be the float sum in key order, which depends on the order
-// once sums round. Added behind every other key, the running sum is that sum.
-// Elsewhere it still is while the exact total stays below 2^24 units of one
-// byte's size: every size is a whole number of such units, so no partial sum
-// in any order rounds. Only otherwise is it summed anew.
-void FileWidget::addToTotal(const SingleFileWidget *row, bool isLastKey)
-{
-    exactTotalUnits += qint64(row->getSize() * unitsPerMegabyte);
-    if (isLastKey || totalIsOrderFree())
-        total += row->getSize();
-    else
-        total = sumInKeyOrder();
-}
-
-bool FileWidget::totalIsOrderFree() const
-{
-    return exactTotalUnits < (qint64(1) << 24);
-}
-
-float FileWidget::sumInKeyOrder() const
-{
-    float sum = 0.0f;
-    for (const auto &entry : files)
-        sum += entry.second->getSize();
-    return sum;
+    workDialog->disconnect(list->work());
+    workDialog->close();
 }
 
 void FileWidget::paintEvent(QPaintEvent *)
@@ -448,15 +369,5 @@ void FileWidget::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // The application the files come from waits until the drop returns, so
     // they are added, with any box or folder walk that takes, just after.
-    QMetaObject::invokeMethod(this, [this, paths] { addDroppedFiles(paths); }, Qt::QueuedConnection);
-}
-
-void FileWidget::addDroppedFiles(const QStringList &paths)
-{
-    beginRowChanges();
-    for (const QString &path : paths) {
-        emit initDestinationPath(path);
-        addFile(path);
-    }
-    endRowChanges();
+    QMetaObject::invokeMethod(this, [this, paths] { list->addDropped(paths); }, Qt::QueuedConnection);
 }

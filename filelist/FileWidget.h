@@ -1,21 +1,25 @@
 #pragma once
 
+#include "filelist/FileNames.h"
+
 #include <QHash>
-#include <QSet>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include "filelist/FileNames.h"
-
 #include <map>
 
+class FileList;
 class QGridLayout;
+class QProgressDialog;
 class QScrollArea;
 class SingleFileWidget;
 class StagingFolder;
 
-// The list of files to pack: one row per file in a seven-column grid.
+// The list of files to pack as the window shows it: one row per file in a
+// seven-column grid, files dropped on it, and the rename dialog. What is
+// listed, and every rule about it, is the FileList's; this only mirrors it.
 class FileWidget : public QWidget
 {
     Q_OBJECT
@@ -24,10 +28,11 @@ public:
     explicit FileWidget(QWidget *parent = nullptr);
     ~FileWidget() override;
 
+    FileList *fileList() const;
     // Where renamed copies go: this program's own staging folder unless set,
     // before any file is added, to another (a second running copy's, say).
     void useStagingFolder(StagingFolder *folder);
-    // The naming rules a rename is held to: this system's unless set, so
+    // The naming rules the list is held to: this system's unless set, so
     // that another system's rules can be tried here.
     void useNameRules(FileNames::System system);
 
@@ -39,6 +44,8 @@ signals:
     void sizeExceeded(QString error);
     void sizeChanged(float size);
     void initDestinationPath(QString fileName);
+    // A file that could not be added or renamed, in words for the user.
+    void refused(QString message);
 
 public slots:
     void addFile(QString path);
@@ -59,42 +66,36 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void reportSize();
-    void addDroppedFiles(const QStringList &paths);
+    void connectList();
     bool askNewName(const SingleFileWidget *row, QString *answer);
-    bool nameIsTaken(const QString &name, const SingleFileWidget *row) const;
-    enum RowFate { RowsGo, RowsStay };
-    void forgetAllRows(RowFate fate = RowsGo);
-    void listRow(const QString &path, SingleFileWidget *row);
+
+    void onEntryAdded(const QString &path);
+    void onEntryRenamed(const QString &oldPath, const QString &newPath);
+    void onEntriesCleared();
+    void beforeMessage();
+
+    SingleFileWidget *rowFor(const QString &path);
     void placeRow(SingleFileWidget *row);
+    void dropRow(SingleFileWidget *row);
     void beginRowChanges();
     void endRowChanges();
     void holdRowsBack();
     void showPlacedRows();
-    bool isListed(const SingleFileWidget *row) const;
-    void addToTotal(const SingleFileWidget *row, bool isLastKey);
-    bool totalIsOrderFree() const;
-    float sumInKeyOrder() const;
-    void insertListedPath(const QString &path);
-    void removeListedPath(const QString &path);
 
-    std::map<QString, SingleFileWidget *> files;
+    void showWorkDialog(const QString &labelText);
+    void closeWorkDialog();
+
+    FileList *list;
+    std::map<QString, SingleFileWidget *> rows;
+    // Rows taken out of the grid by a change that may list their files
+    // again (a rebuild): used again rather than built anew, and dropped
+    // when the change ends without them.
+    QHash<QString, SingleFileWidget *> spareRows;
     QGridLayout *gridLayout;
-    int gridRow;
-    int gridColumn;
-
+    int gridRow = 0;
+    int gridColumn = 0;
     QScrollArea *scrollArea;
-    // The keys of files, in the same order.
-    QStringList listedPaths;
-    // The file names of the listed paths, so that the name test does not
-    // have to look at every listed path.
-    QSet<QString> listedNames;
-    // Always the sum of the rows' sizes in key order, from 0.0.
-    float total;
-    // The same total counted exactly, in units of one byte's size.
-    qint64 exactTotalUnits;
-    int openRowChanges;
-    bool rowsHeldBack;
-    StagingFolder *stagingFolder;
-    FileNames::System nameRules;
+    int openRowChanges = 0;
+    bool rowsHeldBack = false;
+    QPointer<QProgressDialog> workDialog;
 };

@@ -1,18 +1,45 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 
-// Weighs a folder as the archive will hold it.
+// Walks a listed folder as the archiver packs it: links followed, each real
+// file and folder counted once, loops stopped. The size shown in the list and
+// the check before a run both come from here, so they never disagree about
+// what the archive will hold.
 class FolderWalk
 {
 public:
-    // The bytes of the files below folder, counted as the archiver packs
-    // them: links followed, each real file and folder counted once, loops
-    // stopped. The walk may stop as soon as it has counted more than
-    // stopAfter, and stops (answering what it has so far) once *cancelled
-    // turns true.
-    static qint64 contentSize(const QString &folder, qint64 stopAfter,
-                              const std::atomic_bool *cancelled = nullptr);
+    struct Result
+    {
+        // The bytes of the regular files the archive will hold.
+        qint64 bytes = 0;
+        // What the archiver could not pack, named from the folder's own name
+        // on ("Photos/private.jpg"): entries that cannot be read, and
+        // anything that is not a regular file or folder (devices, named
+        // pipes, sockets, the system's own pseudo files), which it would
+        // read for ever or fail on.
+        QStringList unusable;
+    };
+
+    enum class Purpose {
+        // For the list's size: may stop as soon as the total passes stopAfter.
+        Weigh,
+        // For the check before a run: every entry, and each file opened as
+        // the archiver will open it where asking is not enough.
+        Check,
+    };
+
+    // Stops (answering what it has so far) once *cancelled turns true.
+    static Result walk(const QString &folder, Purpose purpose, qint64 stopAfter = -1,
+                       const std::atomic_bool *cancelled = nullptr);
+
+    // What a listed path or an entry on the way is, to the archiver.
+    enum class Kind { Missing, Folder, RegularFile, Special };
+    static Kind kindOf(const QString &path);
+
+    // Whether the archiver will be able to open this regular file.
+    static bool canRead(const QString &path);
 };

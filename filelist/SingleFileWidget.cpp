@@ -1,16 +1,8 @@
 #include "filelist/SingleFileWidget.h"
 
-#include "ui/MessageBox.h"
 #include "ui/StyledBackground.h"
 
-#include "filelist/FileNames.h"
-#include "filelist/BackgroundWork.h"
-#include "filelist/FolderWalk.h"
-#include "filelist/StagingFolder.h"
-
 #include <QApplication>
-#include <QDateTime>
-#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -22,25 +14,17 @@
 #include <QPainter>
 #include <QPixmapCache>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <utility>
 
 namespace {
-
-// The largest byte count that still comes to 500.0 MB once it is held as a
-// float; a folder walk may stop as soon as it has counted more than this.
-constexpr qint64 largestAcceptedBytes = 524288016;
 
 constexpr float perKibibyte = 0.0009765625f;
 
 constexpr int rowSide = 88;
-
-constexpr qint64 copyChunkBytes = 1 << 20;
 
 // The desktop's icon at the glyphs' size. Asked at the size it is shown at
 // and the screen's pixel ratio: asked in pixels and shrunk, it shows at a
@@ -125,45 +109,17 @@ QIcon removeIcon()
     return icon;
 }
 
-// Copies in pieces, so that a copy can stop part way. The bytes go to a
-// temporary file beside the target, which takes the target's name only once
-// it is complete: a cancelled or failed copy leaves nothing under that name,
-// nor replaces what was there.
-bool copyInChunks(const QString &source, const QString &target, BackgroundWork::Progress &progress)
-{
-    QFile in(source);
-    QSaveFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return false;
-    const qint64 total = in.size();
-    qint64 copied = 0;
-    QByteArray chunk(copyChunkBytes, Qt::Uninitialized);
-    while (!progress.isCancelled()) {
-        const qint64 read = in.read(chunk.data(), chunk.size());
-        if (read == 0)
-            break;
-        if (read < 0 || out.write(chunk.constData(), read) != read)
-            return false;
-        copied += read;
-        progress.report(copied, total);
-    }
-    if (progress.isCancelled() || !out.commit())
-        return false;
-    // As a plain file copy would.
-    QFile::setPermissions(target, in.permissions());
-    return true;
-}
-
 } // namespace
 
-SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
+SingleFileWidget::SingleFileWidget(const QString &path, const QString &name, qint64 bytes, bool isFolder,
+                                   QWidget *parent)
     : QWidget(parent)
     , nameButton(nullptr)
+    , name(name)
     , filePath(path)
-    , fileSize(0.0f)
-    , isUserFile(true)
+    , fileSize(float(bytes))
+    , isFolder(isFolder)
 {
-    readFile();
     // Children are made inside the row at once: moving a widget under a new
     // parent later has the style sheet re-resolved for it, which is slow in
     // a long list.
@@ -176,59 +132,12 @@ SingleFileWidget::SingleFileWidget(QString path, QWidget *parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void SingleFileWidget::readFile()
+void SingleFileWidget::showFile(const QString &path, const QString &newName, qint64 bytes, bool folder)
 {
-    const QFileInfo info{QFile(filePath)};
-    isFolder = info.isDir();
-    name = info.fileName();
-    if (isFolder) {
-        measureFolder(info.lastModified());
-    } else {
-        fileSize = float(info.size());
-        sizeKnown = true;
-    }
-}
-
-// A folder is walked when it is added, and walked again on a rebuild only if
-// its listed path or its own modification time changed. That time moves when
-// an entry right inside it is added, removed or renamed, not when a file
-// deeper down changes: such a change shows only once the folder is added
-// again. Walking every listed folder on every removal froze the window for
-// large folders, for a change that is rarely there.
-void SingleFileWidget::measureFolder(const QDateTime &modified)
-{
-    if (filePath == walkedFolder && modified == walkedFolderTime)
-        return;
-    const QString folder = filePath;
-    const QDateTime walkStarted = QDateTime::currentDateTime();
-    qint64 bytes = 0;
-    BackgroundWork walk(QStringLiteral("Measuring..."), this);
-    const bool finished = walk.run([folder, &bytes](BackgroundWork::Progress &progress) {
-        bytes = FolderWalk::contentSize(folder, largestAcceptedBytes, progress.cancelFlag());
-    });
-    // Cancelled, the row keeps what it knew before, if anything.
-    if (!finished)
-        return;
+    filePath = path;
     fileSize = float(bytes);
-    sizeKnown = true;
-    // A change made within the same tick of the file system's clock as the
-    // walk leaves the time as it was, so only a time well before the walk
-    // vouches for the figure (FAT counts in steps of two seconds).
-    const bool settled = modified.secsTo(walkStarted) > 2;
-    walkedFolder = settled ? filePath : QString();
-    walkedFolderTime = modified;
-}
-
-bool SingleFileWidget::isMeasured() const
-{
-    return sizeKnown;
-}
-
-void SingleFileWidget::reload()
-{
-    readFile();
-    isUserFile = true;
-    setName(name);
+    isFolder = folder;
+    setName(newName);
     fileSizeLabel->setText(sizeText());
     typeIconLabel->setPixmap(typePicture());
 }
@@ -258,6 +167,11 @@ QString SingleFileWidget::getName() const
 float SingleFileWidget::getSize() const
 {
     return fileSize * perKibibyte * perKibibyte;
+}
+
+QString SingleFileWidget::path() const
+{
+    return filePath;
 }
 
 void SingleFileWidget::buildUi()
@@ -340,74 +254,11 @@ void SingleFileWidget::setName(QString fileName)
     name = fileName;
     // Matching the font is costly and its answer never changes.
     static const QFontMetrics metrics(QFont(QStringLiteral("normal"), 10));
-    if (metrics.boundingRect(name).width() > 80)
-        nameButton->setText(name.left(5) + QStringLiteral("...") + name.right(5));
-    else
-        nameButton->setText(name);
-}
-
-void SingleFileWidget::useStagingFolder(StagingFolder *folder)
-{
-    stagingFolder = folder;
-}
-
-StagingFolder &SingleFileWidget::staging() const
-{
-    return stagingFolder ? *stagingFolder : StagingFolder::ofThisProgram();
-}
-
-void SingleFileWidget::makeFileCopy(QString newFileName)
-{
-    const QString newPath = staging().folder() + QLatin1Char('/') + newFileName;
-    if (newPath == filePath) {
-        // Already the copy under that name; copying it onto itself would lose it.
-        setName(newFileName);
-        return;
-    }
-    // On a disk that ignores case, our copy under its name in another case
-    // is the same file: it is renamed, never copied onto itself.
-    const bool ownCopyRecased = FileNames::sameName(newPath, filePath) && staging().isCopy(filePath);
-    const bool made = FileNames::canHold(newFileName) && staging().prepare()
-        && (ownCopyRecased ? QFile::rename(filePath, newPath) : copyToStagingFolder(newPath));
-    if (!made) {
-        refuseCopy();
-        return;
-    }
-    staging().recordCopy(newPath);
-
-    emit filePathChanged(filePath, newPath);
-    if (!isUserFile && !ownCopyRecased)
-        staging().discardCopy(filePath);
-    filePath = newPath;
-    isUserFile = false;
-}
-
-bool SingleFileWidget::copyToStagingFolder(const QString &newPath)
-{
-    const QString source = QFileInfo(filePath).canonicalFilePath();
-    if (FileNames::sameName(filePath, newPath)
-        || (!source.isEmpty() && FileNames::sameName(source, QFileInfo(newPath).canonicalFilePath())))
-        return false;
-    // Listed names are unique, so no listed row stands for a file of this
-    // name here: it is a copy left by a row that was removed or rebuilt, and
-    // the finished copy takes its place.
-    const QString from = filePath;
-    BackgroundWork copy(QStringLiteral("Copying..."), this);
-    bool copied = false;
-    const bool ranToEnd = copy.run([from, newPath, &copied](BackgroundWork::Progress &progress) {
-        copied = copyInChunks(from, newPath, progress);
-    });
-    // Cancelled once the copy was already complete, it stands.
-    copyCancelled = !ranToEnd && !copied;
-    return copied;
-}
-
-void SingleFileWidget::refuseCopy()
-{
-    setName(QFileInfo(filePath).fileName());
-    // A copy the user stopped needs no word about it.
-    if (!std::exchange(copyCancelled, false))
-        MessageBox::tell(QStringLiteral("The file could not be copied under the new name"));
+    const QString shown = metrics.boundingRect(name).width() > 80
+        ? name.left(5) + QStringLiteral("...") + name.right(5)
+        : name;
+    // A name is text, not a mnemonic: "R&D" must not show as "RD" and take Alt+D.
+    nameButton->setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
 }
 
 void SingleFileWidget::mousePressEvent(QMouseEvent *event)

@@ -1,25 +1,30 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <QWidget>
 
 class QLabel;
 class QPixmap;
 class QPushButton;
-class StagingFolder;
 
-// One listed file: type picture, remove button, name (click to rename), size.
+// One listed file as the list shows it: type picture, remove button, name
+// (click to rename), size. It only shows what the list says of the file.
 class SingleFileWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    SingleFileWidget(QString path, QWidget *parent = nullptr);
+    SingleFileWidget(const QString &path, const QString &name, qint64 bytes, bool isFolder,
+                     QWidget *parent = nullptr);
     ~SingleFileWidget() override;
 
     QString getName() const;
     float getSize() const;
+    // The listed path it stands for: the user's file, or our copy of it.
+    QString path() const;
+
+    // Shows the file anew, as a row made for it now would.
+    void showFile(const QString &path, const QString &name, qint64 bytes, bool isFolder);
 
     // The row's fixed size, without asking its children: a grid of a
     // thousand rows would otherwise measure every name and size text.
@@ -27,23 +32,11 @@ public:
     QSize minimumSizeHint() const override;
     bool hasHeightForWidth() const override;
 
-    // Reads the file afresh and forgets any earlier rename, as a row built
-    // anew for the same path would; the list uses this when it rebuilds.
-    void reload();
-
-    // Where renamed copies go; this program's own staging folder unless set.
-    void useStagingFolder(StagingFolder *folder);
-    // False for a folder whose measuring the user cancelled before its size
-    // was ever known; such a row is not to be listed.
-    bool isMeasured() const;
-
 signals:
     void clicked(QString filePath);
     void clickedForRename();
-    void filePathChanged(QString oldPath, QString newPath);
 
 public slots:
-    void makeFileCopy(QString newFileName);
     void setName(QString fileName);
 
 protected:
@@ -51,27 +44,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void readFile();
-    void measureFolder(const QDateTime &modified);
     void buildUi();
     QPixmap typePicture() const;
     QString sizeText() const;
-    StagingFolder &staging() const;
-    bool copyToStagingFolder(const QString &newPath);
-    void refuseCopy();
 
     QPushButton *nameButton;
     QString name;
     QString filePath;
-    float fileSize;
-    bool isUserFile;
+    float fileSize = 0.0f;
     bool isFolder = false;
     QLabel *fileSizeLabel = nullptr;
     QLabel *typeIconLabel = nullptr;
-    StagingFolder *stagingFolder = nullptr;
-    bool sizeKnown = false;
-    // The folder whose walk still holds and its modification time then.
-    QString walkedFolder;
-    QDateTime walkedFolderTime;
-    bool copyCancelled = false;
 };

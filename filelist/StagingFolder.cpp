@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QTemporaryFile>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -18,6 +19,15 @@ constexpr QFile::Permissions ownerOnly =
 
 // Enough for every running copy a user could have open at once.
 constexpr int mostRunningCopies = 64;
+
+// Subfolders tried for copies whose names others' files already hold.
+constexpr int mostSubfolders = 100;
+
+bool existsOrIsLink(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
 
 } // namespace
 
@@ -91,6 +101,50 @@ bool StagingFolder::prepare()
     return true;
 }
 
+QString StagingFolder::placeFor(const QString &name)
+{
+    for (int number = 1; number <= mostSubfolders; ++number) {
+        const QString folder = subfolder(number);
+        if (folder.isEmpty())
+            continue;
+        const QString candidate = folder + QLatin1Char('/') + name;
+        if (!existsOrIsLink(candidate) || isCopy(candidate))
+            return candidate;
+    }
+    return QString();
+}
+
+// The folder itself first, then subfolders "2", "3", ... that we made; a
+// name someone else holds there is passed over.
+QString StagingFolder::subfolder(int number)
+{
+    if (number == 1)
+        return folder();
+    const QString candidate = folder() + QLatin1Char('/') + QString::number(number);
+    if (subfolders.contains(candidate))
+        return candidate;
+    if (existsOrIsLink(candidate) || !QDir().mkdir(candidate, ownerOnly))
+        return QString();
+    subfolders << candidate;
+    return candidate;
+}
+
+QString StagingFolder::reserveTemporary(const QString &target)
+{
+    QTemporaryFile file(QFileInfo(target).absolutePath() + QStringLiteral("/.brimlet-copy-XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return QString();
+    copies << file.fileName();
+    return file.fileName();
+}
+
+bool StagingFolder::holds(const QString &path)
+{
+    const QString inside = folder() + QLatin1Char('/');
+    return QString::compare(path.left(inside.size()), inside, FileNames::caseSensitivity()) == 0;
+}
+
 void StagingFolder::recordCopy(const QString &copyPath)
 {
     // On a disk that ignores case, the new copy has replaced any copy whose
@@ -126,10 +180,13 @@ void StagingFolder::tidyUp()
     if (!chosen.isEmpty() && isOurOwnFolder(chosen)) {
         for (const QString &copy : std::as_const(copies))
             QFile::remove(copy);
-        // Only succeeds once the folder is empty.
+        // Each only succeeds once the folder is empty.
+        for (const QString &folder : std::as_const(subfolders))
+            QDir().rmdir(folder);
         QDir().rmdir(chosen);
     }
     copies.clear();
+    subfolders.clear();
 }
 
 void StagingFolder::release()
@@ -138,6 +195,7 @@ void StagingFolder::release()
     chosenIn.clear();
     chosen.clear();
     copies.clear();
+    subfolders.clear();
 }
 
 bool StagingFolder::isOurOwnFolder(const QString &folder)

@@ -32,6 +32,17 @@ public:
     // used safely: not held, not creatable, a link, or someone else's.
     bool prepare();
 
+    // Where a new copy of this name goes: right in the folder, unless a
+    // file there is not one of our copies (an archive the user saved here,
+    // say), which is never replaced; then in a subfolder of our own. Empty
+    // when there is no such place.
+    QString placeFor(const QString &name);
+    // An empty file of our own beside target, for a copy to be written into
+    // before it takes target's name; recorded as ours until then.
+    QString reserveTemporary(const QString &target);
+    // Whether path lies in this folder, or in a subfolder of it.
+    bool holds(const QString &path);
+
     // The copies made here, which tidyUp() removes again.
     void recordCopy(const QString &copyPath);
     // Removes a copy made here.
@@ -49,10 +60,13 @@ public:
 private:
     void choose(const QString &tempPath);
     void forgetCopy(const QString &copyPath);
+    QString subfolder(int number);
     static bool isOurOwnFolder(const QString &folder);
 
     QString chosenIn;
     QString chosen;
     std::unique_ptr<QLockFile> lock;
     QStringList copies;
+    // Subfolders made for copies whose names were taken by others' files.
+    QStringList subfolders;
 };

@@ -8,8 +8,14 @@
 
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
+#if defined(Q_OS_UNIX)
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
 #endif
 
 using Outcome = ArchiveJob::Outcome;
@@ -38,6 +44,8 @@ private slots:
     void readsProgressInAnyPieces();
     void readsTheFileBeingPacked();
     void unusableInsideAListedFolder();
+    void onlyFilesAndFoldersArePacked_data();
+    void onlyFilesAndFoldersArePacked();
     void realArchiverTakesThousandsOfNames();
 };
 
@@ -107,6 +115,9 @@ void TestArchiveJob::unusableInsideAListedFolder()
     writeFile(folder + "/open.jpg", "o");
     writeFile(folder + "/private.jpg", "p");
     writeFile(folder + "/locked/inner.jpg", "i");
+    // Behind a link the archiver follows, as the size does.
+    QVERIFY(QFile::link(writeFile(env.root() + "/outside/secret.jpg", "s"), folder + "/linked.jpg"));
+    QFile::setPermissions(env.root() + "/outside/secret.jpg", QFileDevice::WriteOwner);
     // Open to others down to the folder: root reads anything, so as root
     // the check runs as the user nobody.
     for (const QString &dir : {folder, env.root(), QFileInfo(env.root()).path()})
@@ -119,8 +130,74 @@ void TestArchiveJob::unusableInsideAListedFolder()
     QByteArray out;
     if (!runProgram(command.first(), command.mid(1), &out))
         QSKIP("cannot run the check as an unprivileged user");
-    QCOMPARE(out, QByteArray("Photos/locked\nPhotos/private.jpg\ngone.txt\n"));
+    QList<QByteArray> names = out.split('\n');
+    std::sort(names.begin(), names.end());
+    QCOMPARE(names, (QList<QByteArray>{"", "Photos/linked.jpg", "Photos/locked", "Photos/private.jpg", "gone.txt"}));
     QFile::setPermissions(folder + "/locked", QFile::permissions(folder) | QFileDevice::ExeOwner);
+#endif
+}
+
+void TestArchiveJob::onlyFilesAndFoldersArePacked_data()
+{
+    QTest::addColumn<QString>("what");
+#ifdef Q_OS_UNIX
+    // The archiver would read these for ever, or wait on them for ever.
+    QTest::newRow("link to /dev/zero") << "zero";
+    QTest::newRow("link to a file of /proc") << "proc file";
+    QTest::newRow("link into /proc") << "proc folder";
+    QTest::newRow("named pipe") << "pipe";
+    QTest::newRow("socket") << "socket";
+    if (::geteuid() == 0)
+        QTest::newRow("device node") << "device";
+#endif
+#ifdef Q_OS_WIN
+    // Another program holds it open and shares it with nobody.
+    QTest::newRow("held without sharing") << "held";
+#endif
+    QTest::newRow("listed path gone") << "gone";
+}
+
+// Named before the archiver starts, listed or inside a listed folder.
+void TestArchiveJob::onlyFilesAndFoldersArePacked()
+{
+    QFETCH(QString, what);
+    IsolatedEnvironment env;
+    const QString folder = env.root() + "/Photos";
+    writeFile(folder + "/fine.jpg", "f");
+    const QString odd = folder + "/odd";
+    const QByteArray oddName = QFile::encodeName(odd);
+#ifdef Q_OS_UNIX
+    if (what == "zero")
+        QVERIFY(QFile::link("/dev/zero", odd));
+    if (what == "proc file")
+        QVERIFY(QFile::link("/proc/self/status", odd));
+    if (what == "proc folder")
+        QVERIFY(QFile::link("/proc/self", odd));
+    if (what == "pipe")
+        QCOMPARE(::mkfifo(oddName.constData(), 0600), 0);
+    if (what == "device")
+        QCOMPARE(::mknod(oddName.constData(), S_IFCHR | 0600, makedev(1, 5)), 0);
+    if (what == "socket") {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, oddName.constData(), sizeof(address.sun_path));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+        ::close(fd);
+    }
+#endif
+#ifdef Q_OS_WIN
+    writeFile(odd, "held");
+    HANDLE held = CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(odd).utf16()), GENERIC_READ, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    QVERIFY(held != INVALID_HANDLE_VALUE);
+#endif
+    // Listed on its own, and met inside a listed folder.
+    const QStringList listed{folder, what == "gone" ? env.root() + "/odd" : odd};
+    const QStringList named = what == "gone" ? QStringList{"odd"} : QStringList{"Photos/odd", "odd"};
+    QCOMPARE(ArchiveJob::unusableNames(listed), named);
+#ifdef Q_OS_WIN
+    CloseHandle(held);
 #endif
 }
 

@@ -1,12 +1,12 @@
 #include "ads/AdvWidget.h"
 #include "app/CompressionRun.h"
 #include "app/MainWidget.h"
-#include "app/PathButton.h"
-#include "ui/MessageBox.h"
-#include "ui/ProgressDialog.h"
+#include "filelist/FileList.h"
 #include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
 #include "support/TestSupport.h"
+#include "ui/MessageBox.h"
+#include "ui/ProgressDialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -133,7 +133,7 @@ void TestCompression::listFiles(const QStringList &paths)
 
 QString TestCompression::destination() const
 {
-    return QDir::fromNativeSeparators(window->findChild<PathButton *>(QStringLiteral("Destination_path"))->path());
+    return window->destinationPath();
 }
 
 // Acts from the event loop that the run under test keeps going.
@@ -391,8 +391,17 @@ void TestCompression::realArchiverWritesExactlyTheName()
     // An archive of the extensionless name plus ".zip", which 7-Zip would add to.
     QVERIFY(runProgram(program, {"a", "-tzip", out + "/backup.zip", writeFile(env->root() + "/precious.txt", "p")}));
     const QByteArray zipBefore = readFile(out + "/backup.zip");
-    listFiles({writeFile(in + "/a.txt", "a\n"), writeFile(in + "/b c ü.txt", "b\n")});
-    window->findChild<PathButton *>(QStringLiteral("Destination_path"))->setPath(out + "/backup");
+    // A file given another name goes in as it is, its date included.
+    const QString dated = writeFile(in + "/dated.txt", "d\n");
+    const QDateTime modified = QDateTime::fromSecsSinceEpoch(1500000000);
+    {
+        QFile file(dated);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    listFiles({writeFile(in + "/a.txt", "a\n"), writeFile(in + "/b c ü.txt", "b\n"), dated});
+    window->findChild<FileWidget *>()->fileList()->rename(dated, "renamed.txt");
+    MainWidget::setNextDestinationAnswer(out + "/backup");
+    window->onBrowseDestinationFolderClicked();
     MessageBox::setNextAnswer(QMessageBox::Ok);
 
     window->onCompressClicked();
@@ -400,8 +409,11 @@ void TestCompression::realArchiverWritesExactlyTheName()
     QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
     QCOMPARE(readFile(out + "/backup.zip"), zipBefore);
     QCOMPARE(entriesOf(out), (QStringList{"backup", "backup.zip"}));
-    QVERIFY(runProgram(program, {"x", "-y", "-o" + env->root() + "/extracted", out + "/backup"}));
-    QCOMPARE(filesUnder(env->root() + "/extracted"), (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}}));
+    const QString extracted = env->root() + "/extracted";
+    QVERIFY(runProgram(program, {"x", "-y", "-o" + extracted, out + "/backup"}));
+    QCOMPARE(filesUnder(extracted),
+             (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}, {"renamed.txt", "d\n"}}));
+    QCOMPARE(QFileInfo(extracted + "/renamed.txt").lastModified(), modified);
 }
 
 int main(int argc, char **argv)

@@ -29,6 +29,7 @@ private slots:
     void sizeLine();
     void sharedBoxIsFramelessFixedAndCentred();
     void boxShowsNamesAsPlainText();
+    void namesAreTextOnRowsAndDestination();
     void longDestinationKeepsWindowWidth();
     void keys_data();
     void keys();
@@ -134,17 +135,45 @@ void TestMainWidget::sharedBoxIsFramelessFixedAndCentred()
 void TestMainWidget::boxShowsNamesAsPlainText()
 {
     const QString name = QStringLiteral("<h1>x<h1>.txt");
-    MessageBox box;
-    box.setText(QStringLiteral("Missing: ") + name);
-    box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    MainWidget window;
+    QString text, informative;
+    QTimer::singleShot(0, &window, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        // What a screen reader reads is what is drawn: markup would lose the tags.
+        const auto readAloud = [box](const char *label) {
+            return QAccessible::queryAccessibleInterface(box->findChild<QLabel *>(QLatin1String(label)))
+                ->text(QAccessible::Name);
+        };
+        text = readAloud("qt_msgbox_label");
+        informative = readAloud("qt_msgbox_informativelabel");
+        qobject_cast<QDialog *>(box)->done(QMessageBox::Ok);
+    });
+    MessageBox::offerOpen(QStringLiteral("Missing: ") + name, QStringLiteral("Saved in /tmp/") + name);
+    QCOMPARE(text, QStringLiteral("Missing: ") + name);
+    QCOMPARE(informative, QStringLiteral("Saved in /tmp/") + name);
+}
 
-    // What a screen reader reads is what is drawn: markup would lose the tags.
-    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
-    QVERIFY(label);
-    QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(label);
-    QVERIFY(readable);
-    QCOMPARE(readable->text(QAccessible::Name), QStringLiteral("Missing: ") + name);
+// "&" in a name is a letter, not a keyboard shortcut: shown, read aloud and
+// used as it is.
+void TestMainWidget::namesAreTextOnRowsAndDestination()
+{
+    const QString folder = environment.root() + QStringLiteral("/R&D");
+    const QString file = TestSupport::writeFile(folder + QStringLiteral("/R&D.txt"), "x");
+    MainWidget window;
+    window.onDestinationPathInit(file);
+    emit window.addFiles({file});
+
+    const QString destination = folder + QStringLiteral("/R&D.7z");
+    QCOMPARE(window.destinationPath(), destination);
+    auto *destinationButton = window.findChild<QPushButton *>(QStringLiteral("Destination_path"));
+    auto *nameButton = window.findChild<QPushButton *>(QStringLiteral("nameButton"));
+    const auto readAloud = [](QWidget *widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    QCOMPARE(readAloud(destinationButton), QDir::toNativeSeparators(destination));
+    QCOMPARE(readAloud(nameButton), QStringLiteral("R&D.txt"));
+    QVERIFY(destinationButton->shortcut().isEmpty());
+    QVERIFY(nameButton->shortcut().isEmpty());
 }
 
 void TestMainWidget::longDestinationKeepsWindowWidth()

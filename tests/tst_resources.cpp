@@ -67,7 +67,8 @@ void TestResources::everyPictureLoads()
 void TestResources::styledBackgroundIsPainted()
 {
     const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a.txt"), "a");
-    for (QWidget *styled : QList<QWidget *>{new MainWidget, new FileWidget, new SingleFileWidget(file),
+    for (QWidget *styled : QList<QWidget *>{new MainWidget, new FileWidget,
+                                            new SingleFileWidget(file, QStringLiteral("a.txt"), 1, false),
                                             new HeaderWidget, new HelpWidget}) {
         const char *className = styled->metaObject()->className();
         qApp->setStyleSheet(QLatin1String(className) + QStringLiteral(" { background: #12ab34; }"));

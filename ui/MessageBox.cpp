@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QQueue>
 
 #include <memory>
@@ -91,6 +92,9 @@ bool MessageBox::offerOpen(const QString &text, const QString &informativeText)
     box->setEscapeButton(QMessageBox::Ok);
     box->setText(text);
     box->setInformativeText(informativeText);
+    // It names a path, which must never be read as markup either.
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setTextFormat(Qt::PlainText);
     const bool open = box->exec() == QMessageBox::Yes;
     // The next message of the shared box is plain again.
     box->setInformativeText(QString());
