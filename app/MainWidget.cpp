@@ -180,7 +180,8 @@ void MainWidget::addKeys()
 void MainWidget::orderTabStops()
 {
     QList<QWidget *> stops = header->tabStops();
-    stops << browseButton << destinationButton << cancelButton << compressButton;
+    // The list's rows come after its anchor, as the list places them.
+    stops << fileWidget->tabAnchor() << browseButton << destinationButton << cancelButton << compressButton;
     for (qsizetype i = 1; i < stops.size(); ++i)
         setTabOrder(stops.at(i - 1), stops.at(i));
 }

@@ -3,6 +3,7 @@
 #include "ui/MessageBox.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ReturnPressesButton.h"
+#include "filelist/FileWidget.h"
 #include "frame/HeaderWidget.h"
 #include "help/HelpWidget.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -171,7 +173,9 @@ void TestMainWidget::namesAreTextOnRowsAndDestination()
         return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
     };
     QCOMPARE(readAloud(destinationButton), QDir::toNativeSeparators(destination));
-    QCOMPARE(readAloud(nameButton), QStringLiteral("R&D.txt"));
+    // Which file each button acts on, by the name it goes into the archive under.
+    QCOMPARE(readAloud(nameButton), QStringLiteral("Rename R&D.txt"));
+    QCOMPARE(readAloud(nameButton->parentWidget()->findChild<QToolButton *>()), QStringLiteral("Remove R&D.txt"));
     QVERIFY(destinationButton->shortcut().isEmpty());
     QVERIFY(nameButton->shortcut().isEmpty());
 }
@@ -216,7 +220,8 @@ void TestMainWidget::keys_data()
     QTest::addColumn<QString>("focused");
     QTest::addColumn<int>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<QString>("effect"); // "browse", "compress", "destination", "help" or "help closed"
+    // "browse", "compress", "destination", "help", "help closed", "removed" or "renamed"
+    QTest::addColumn<QString>("effect");
 
     const Qt::KeyboardModifiers none = Qt::NoModifier;
     QTest::newRow("Return on Browse") << "Browse_for_files" << int(Qt::Key_Return) << none << "browse";
@@ -233,6 +238,10 @@ void TestMainWidget::keys_data()
                                        << (Qt::ControlModifier | Qt::KeypadModifier) << "compress";
     QTest::newRow("F1") << "Browse_for_files" << int(Qt::Key_F1) << none << "help";
     QTest::newRow("Escape in the help window") << "" << int(Qt::Key_Escape) << none << "help closed";
+    // A row's name is where Tab stops on it.
+    QTest::newRow("Delete on a row") << "Rename notes.txt" << int(Qt::Key_Delete) << none << "removed";
+    QTest::newRow("F2 on a row") << "Rename notes.txt" << int(Qt::Key_F2) << none << "renamed";
+    QTest::newRow("Return on a row") << "Rename notes.txt" << int(Qt::Key_Return) << none << "renamed";
 }
 
 void TestMainWidget::keys()
@@ -243,12 +252,17 @@ void TestMainWidget::keys()
     QFETCH(QString, effect);
 
     const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a/notes.txt"), "notes");
+    const QString other = TestSupport::writeFile(environment.root() + QStringLiteral("/a/plan.txt"), "plan");
     MainWidget window;
     window.show();
     window.onDestinationPathInit(file);
+    auto *list = window.findChild<FileWidget *>();
+    if (focused.startsWith(QLatin1String("Rename ")))
+        emit window.addFiles({file, other});
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QSignalSpy browsed(&window, &MainWidget::addFiles);
+    FileWidget::setNextRenameAnswer(QStringLiteral("renamed.txt"));
     MainWidget::setNextFilesAnswer({file});
     MessageBox::setNextAnswer(QMessageBox::Ok);
     const QString chosen = QStringLiteral("/elsewhere/chosen.7z");
@@ -276,6 +290,13 @@ void TestMainWidget::keys()
     QCOMPARE(window.findChild<PathButton *>()->path() == QDir::toNativeSeparators(chosen),
              effect == QLatin1String("destination"));
     QTRY_COMPARE(helpWindows().size(), effect == QLatin1String("help") ? 1 : 0);
+    if (effect == QLatin1String("removed")) {
+        QTRY_COMPARE(list->getFiles(), QStringList{other});
+        // On to the next row, not back to the top of the window.
+        QTRY_COMPARE(QApplication::focusWidget()->accessibleName(), QStringLiteral("Rename plan.txt"));
+    }
+    if (effect == QLatin1String("renamed"))
+        QTRY_VERIFY(control(window, QStringLiteral("Rename renamed.txt")));
 }
 
 void TestMainWidget::escapeOnSuccessBoxChoosesOk()
@@ -307,22 +328,29 @@ void TestMainWidget::escapeOnSuccessBoxChoosesOk()
 
 void TestMainWidget::tabFollowsTheScreen()
 {
-    const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/b/notes.txt"), "notes");
+    QStringList files;
+    for (const char *name : {"c.txt", "a.txt", "b.txt"})
+        files << TestSupport::writeFile(environment.root() + QStringLiteral("/b/") + QLatin1String(name), "x");
     MainWidget window;
     window.show();
-    window.onDestinationPathInit(file);
+    window.onDestinationPathInit(files.first());
+    // Listed in this order, they stand in the grid in this order.
+    emit window.addFiles(files);
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
 
     const QStringList expected = {QStringLiteral("Help"), QStringLiteral("Minimize"), QStringLiteral("Close"),
-                                  QStringLiteral("Browse_for_files"), QStringLiteral("Destination_path"),
-                                  QStringLiteral("Cancel"), QStringLiteral("Compress")};
+                                  QStringLiteral("Rename c.txt"), QStringLiteral("Rename a.txt"),
+                                  QStringLiteral("Rename b.txt"), QStringLiteral("Browse_for_files"),
+                                  QStringLiteral("Destination_path"), QStringLiteral("Cancel"),
+                                  QStringLiteral("Compress"), QStringLiteral("Help")};
     control(window, expected.first())->setFocus();
     QStringList visited;
     for (qsizetype stop = 0; stop < expected.size(); ++stop) {
         QWidget *focus = QApplication::focusWidget();
         QVERIFY(focus);
-        visited << (focus->objectName().isEmpty() ? focus->accessibleName() : focus->objectName());
+        const QString name = focus->objectName();
+        visited << (name.isEmpty() || name == QLatin1String("nameButton") ? focus->accessibleName() : name);
         QTest::keyClick(focus, Qt::Key_Tab);
     }
     QCOMPARE(visited, expected);

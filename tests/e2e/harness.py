@@ -211,15 +211,13 @@ class Session:
         check_equal(self.process.wait(15), 0, f"exit status after {button}")
 
     def listed_names(self, window):
-        """The names the rows show (a long one shortened: "repor...4.txt")."""
+        """The names of the listed files, as their rows' buttons say them."""
         self.fresh()
-        return sorted(b.name for b in find_all(window, role_name="push button", tooltip="Rename"))
+        return sorted(b.name[len("Rename "):] for b in find_all(window, role_name="push button", tooltip="Rename"))
 
     def name_button(self, window, name):
-        shown = (name, name[:5] + "..." + name[-5:])
-        return wait_until(lambda: self.fresh() and [b for b in find_all(
-            window, role_name="push button", tooltip="Rename") if b.name in shown][0],
-            f"the row of {name!r}")
+        return wait_until(lambda: self.fresh() and find_all(
+            window, role_name="push button", name=f"Rename {name}")[0], f"the row of {name!r}")
 
     def choose_in_dialog(self, title, button, text):
         dialog = self.window(title, role_name="text", name="File name:")
@@ -243,8 +241,7 @@ class Session:
         self.name_button(window, new)
 
     def remove(self, window, name):
-        row = self.name_button(window, name).parent
-        self.press(self.find(row, role_name="push button", name="Remove"))
+        self.press(self.find(window, role_name="push button", name=f"Remove {name}"))
         wait_until(lambda: name not in self.listed_names(window), f"{name!r} to leave the list")
 
     def show_failure(self):

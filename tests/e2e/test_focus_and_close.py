@@ -1,13 +1,13 @@
 """With a window manager, keyboard only: Tab visits the title bar's buttons,
-Browse for files, the destination, Cancel and Compress in that order, and each
-of them looks different while it has the focus; then, with a help window
+the listed file's row, Browse for files, the destination, Cancel and Compress
+in that order, and each of them looks different while it has the focus; then, with a help window
 open, Alt+F4 on the main window ends the program."""
 
 import os
 
 import harness
 
-STOPS = ["Help", "Minimize", "Close", "Browse for files", None, "Cancel", "Compress"]
+STOPS = ["Help", "Minimize", "Close", "Rename notes.txt", "Browse for files", None, "Cancel", "Compress"]
 
 
 def test(session):
