@@ -3,7 +3,7 @@ Browse for files and Return, the folder and the names typed into the file
 dialog, F2 on a
 row and a new name, Delete on another row, Ctrl+Return, Escape on the success
 box (OK, not Open); the archive checked as the mouse road checks it. The
-buttons name the files they act on."""
+list is named and its buttons name the files they act on."""
 
 import os
 import zipfile
@@ -55,6 +55,7 @@ def test(session):
     harness.key("Return")
     harness.wait_until(lambda: session.listed_names(window) == sorted(FILES), "the four files listed")
     session.find(window, role_name="push button", name=destination)
+    session.find(window, name="Files to compress")
     for name in FILES:
         session.find(window, role_name="push button", name=f"Remove {name}")
 
