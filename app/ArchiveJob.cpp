@@ -242,12 +242,28 @@ void ArchiveJob::consumeOutput(const QByteArray &chunk)
     // Reported once per piece, after the buffers are settled: a receiver may
     // well run the event loop and bring in the next piece meanwhile.
     int latest = currentPercent;
-    for (const QByteArray &segment : segments)
+    QString latestFile = currentFile;
+    for (const QByteArray &segment : segments) {
         latest = percentIn(segment, latest);
-    if (latest == currentPercent)
-        return;
+        latestFile = fileIn(segment, latestFile);
+    }
+    const bool percentMoved = latest != currentPercent;
+    const bool fileMoved = latestFile != currentFile;
     currentPercent = latest;
-    emit progressChanged(latest);
+    currentFile = latestFile;
+    if (fileMoved)
+        emit fileChanged(latestFile);
+    if (percentMoved)
+        emit progressChanged(latest);
+}
+
+// A progress line reads " 42% 3 + path/to/file": the share done, how many
+// files are done (left out before the first), and the file being added.
+QString ArchiveJob::fileIn(const QByteArray &segment, const QString &otherwise)
+{
+    static const QRegularExpression adding(QStringLiteral("^\\s*\\d{1,3}%(?:\\s+\\d+)?\\s+\\+\\s+(.+)$"));
+    const QRegularExpressionMatch match = adding.match(QString::fromUtf8(segment));
+    return match.hasMatch() ? match.captured(1) : otherwise;
 }
 
 int ArchiveJob::percentIn(const QByteArray &segment, int otherwise)

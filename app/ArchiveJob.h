@@ -55,6 +55,9 @@ public slots:
 
 signals:
     void progressChanged(int percent);
+    // The file the archiver is packing now, as it names it (it shortens a
+    // long path itself).
+    void fileChanged(QString name);
     void finished(ArchiveJob::Outcome outcome);
 
 private:
@@ -64,6 +67,7 @@ private:
     void onProcessFinished(int exitCode, QProcess::ExitStatus status);
     void onProcessError(QProcess::ProcessError error);
     static int percentIn(const QByteArray &segment, int otherwise);
+    static QString fileIn(const QByteArray &segment, const QString &otherwise);
     void finish(Outcome outcome);
 
     QProcess *process = nullptr;
@@ -73,6 +77,7 @@ private:
     bool running = false;
     bool cancelRequested = false;
     int currentPercent = 0;
+    QString currentFile;
     QByteArray standardOutput;
     QByteArray pendingSegment;
 };

@@ -11,12 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #if defined(Q_OS_WIN)
@@ -93,30 +88,16 @@ bool moveWithoutReplacing(const QString &from, const QString &to)
 CompressionRun::CompressionRun(const QString &archiverProgram, QWidget *window, TerminationWatch *termination)
     : archiver(archiverProgram)
     , termination(termination)
-    , dialog(window)
+    , dialog(QStringLiteral("Checking the files..."), window)
 {
     buildDialog();
 }
 
 void CompressionRun::buildDialog()
 {
-    dialog.setWindowTitle(QStringLiteral("Brimlet"));
-    dialog.setWindowModality(Qt::ApplicationModal);
-    label = new QLabel(QStringLiteral("Compressing..."));
-    bar = new QProgressBar;
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    cancelButton = new QPushButton(QStringLiteral("Cancel"));
-    auto *layout = new QVBoxLayout(&dialog);
-    layout->addWidget(label);
-    layout->addWidget(bar);
-    layout->addWidget(cancelButton, 0, Qt::AlignRight);
-
-    connect(cancelButton, &QPushButton::clicked, this, &CompressionRun::requestCancel);
-    connect(&job, &ArchiveJob::progressChanged, bar, &QProgressBar::setValue);
-    // Escape and the window's close button cancel, but the dialog stays
-    // until the archiver has ended.
-    dialog.installEventFilter(this);
+    connect(&dialog, &ProgressDialog::cancelRequested, this, &CompressionRun::requestCancel);
+    connect(&job, &ArchiveJob::progressChanged, &dialog, &ProgressDialog::setValue);
+    connect(&job, &ArchiveJob::fileChanged, &dialog, &ProgressDialog::setDetail);
 }
 
 void CompressionRun::setCheckForTests(std::function<QStringList(const QStringList &)> check)
@@ -149,6 +130,7 @@ CompressionRun::Ending CompressionRun::exec(const QString &destination, const QS
         return stopBeforeArchiver(QString::fromLatin1(deniedText));
     const QString archive = folder.filePath(QFileInfo(destination).fileName());
 
+    dialog.setText(QStringLiteral("Compressing..."));
     const ArchiveJob::Outcome outcome = runArchiver(archive, paths);
     return conclude(outcome, archive, destination, paths);
 }
@@ -205,8 +187,7 @@ void CompressionRun::requestCancel()
     if (cancelRequested)
         return;
     cancelRequested = true;
-    label->setText(QStringLiteral("Cancelling..."));
-    cancelButton->hide();
+    dialog.showCancelling();
     job.cancel();
 }
 
@@ -254,20 +235,4 @@ void CompressionRun::tellFailure(const QStringList &paths)
         MessageBox::tell(unusableMessage(unusable));
     else
         MessageBox::tell(QString::fromLatin1(failedText));
-}
-
-bool CompressionRun::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == &dialog) {
-        const bool escape = event->type() == QEvent::KeyPress
-                            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape;
-        // A close from the program itself (quitting) goes through.
-        const bool closedByUser = event->type() == QEvent::Close && event->spontaneous();
-        if (escape || closedByUser) {
-            event->ignore();
-            requestCancel();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }

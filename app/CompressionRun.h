@@ -1,17 +1,14 @@
 #pragma once
 
 #include "app/ArchiveJob.h"
+#include "ui/ProgressDialog.h"
 
-#include <QDialog>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
-class QLabel;
-class QProgressBar;
-class QPushButton;
 class TerminationWatch;
 
 // One press of Compress: checks before the archiver starts, the archiver's
@@ -35,9 +32,6 @@ public:
     // Test seam: the check for unusable files runs this instead.
     static void setCheckForTests(std::function<QStringList(const QStringList &)> check);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void buildDialog();
     Ending stopBeforeArchiver(const QString &message);
@@ -50,10 +44,7 @@ private:
 
     QString archiver;
     TerminationWatch *termination;
-    QDialog dialog;
-    QLabel *label = nullptr;
-    QProgressBar *bar = nullptr;
-    QPushButton *cancelButton = nullptr;
+    ProgressDialog dialog;
     ArchiveJob job;
     bool cancelRequested = false;
     // The program is ending: the run tidies up and tells nothing.

@@ -1,6 +1,7 @@
 #include "app/MainWidget.h"
 
 #include "app/CompressionRun.h"
+#include "app/PathButton.h"
 #include "app/TerminationWatch.h"
 #include "ui/MessageBox.h"
 #include "ui/StyledBackground.h"
@@ -11,6 +12,7 @@
 #include "frame/HeaderWidget.h"
 
 #include <QCoreApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +21,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSpacerItem>
 #include <QStandardPaths>
 #include <QTimer>
@@ -29,6 +33,9 @@
 #include <utility>
 
 namespace {
+
+// One row of the list and the list's margins.
+constexpr int listLeastHeight = 120;
 
 const char *const zeroSizeText = "Total size: <b>0.0 MB</b> of 500MB limit";
 
@@ -46,6 +53,14 @@ QString sizeLineText(float size)
 }
 
 QString nextDestinationAnswer;
+QStringList nextFilesAnswer;
+
+#if defined(Q_OS_WIN)
+const char *const allFilesFilter = "All files (*.*)";
+#else
+// "*.*" leaves out files without an extension (README) everywhere but on Windows.
+const char *const allFilesFilter = "All files (*)";
+#endif
 
 } // namespace
 
@@ -59,7 +74,7 @@ MainWidget::MainWidget(QWidget *parent)
     , compressButton(new QPushButton(QStringLiteral("Compress")))
     , cancelButton(new QPushButton(QStringLiteral("Cancel")))
     , destinationWidget(new QWidget)
-    , destinationButton(new QPushButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
+    , destinationButton(new PathButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
     , messageBox(new MessageBox)
     , termination(new TerminationWatch(this))
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
@@ -98,6 +113,8 @@ MainWidget::MainWidget(QWidget *parent)
     messageBox->centreOver(this);
     MessageBox::setShared(messageBox);
     connectParts();
+    addKeys();
+    orderTabStops();
 }
 
 QWidget *MainWidget::createSizeAndDestinationRows()
@@ -120,9 +137,6 @@ QWidget *MainWidget::createSizeAndDestinationRows()
     // The same name as the path button, so that one style rule serves both.
     destinationLabel->setObjectName(QStringLiteral("Destination_path"));
     destinationRow->addWidget(destinationLabel, 0, Qt::AlignLeft);
-    // A flat button: the style sheet makes its background transparent, which
-    // a raised button's panel draws as black.
-    destinationButton->setFlat(true);
     destinationRow->addWidget(destinationButton, 1, Qt::AlignLeft);
     return container;
 }
@@ -170,6 +184,26 @@ void MainWidget::removeOwnCopies()
     StagingFolder::remove();
 }
 
+void MainWidget::addKeys()
+{
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this, this, &MainWidget::onBrowseForFilesClicked);
+    // The keypad's Enter as well as the main Return key.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this, this, &MainWidget::onCompressClicked);
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this, this, &MainWidget::onCompressClicked);
+    new QShortcut(QKeySequence(Qt::Key_F1), this, header, &HeaderWidget::onHelpPressed);
+}
+
+// Tab follows the screen, top to bottom and left to right, not the order in
+// which the parts happened to be built.
+void MainWidget::orderTabStops()
+{
+    QList<QWidget *> stops = header->tabStops();
+    // The list's rows come after its anchor, as the list places them.
+    stops << fileWidget->tabAnchor() << browseButton << destinationButton << cancelButton << compressButton;
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        setTabOrder(stops.at(i - 1), stops.at(i));
+}
+
 void MainWidget::setArchiverProgram(const QString &program)
 {
     archiver = program;
@@ -203,9 +237,10 @@ void MainWidget::onMoveEvent(QPoint pt)
 
 void MainWidget::onBrowseForFilesClicked()
 {
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Select one or more files to open"), QString(),
-        QStringLiteral("All files (*.*)"));
+    QStringList paths = std::exchange(nextFilesAnswer, QStringList());
+    if (paths.isEmpty())
+        paths = QFileDialog::getOpenFileNames(this, QStringLiteral("Select one or more files to open"), QString(),
+                                              QString::fromLatin1(allFilesFilter));
     if (paths.isEmpty())
         return;
     // Before the list sees the files, so that an empty list takes its
@@ -225,12 +260,11 @@ void MainWidget::onBrowseDestinationFolderClicked()
     destinationChosen = true;
 }
 
-// Shown as the system writes paths (backslashes on Windows), and as text: a
-// folder named "R&D" must not lose its "&" to a keyboard shortcut.
+// Shown as the system writes paths (backslashes on Windows).
 void MainWidget::showDestination(const QString &path)
 {
     destination = path;
-    destinationButton->setText(QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    destinationButton->setPath(QDir::toNativeSeparators(path));
 }
 
 QString MainWidget::destinationPath() const
@@ -238,9 +272,45 @@ QString MainWidget::destinationPath() const
     return destination;
 }
 
+void MainWidget::showInsideScreen(const QSize &preferred)
+{
+    // Sizes are known only once the style sheet has reached every part.
+    ensurePolished();
+    const QRect available = screen()->availableGeometry();
+    // A screen too low for the whole window takes height from the list (its
+    // rows scroll), down to one row, so that the buttons below stay in view.
+    const int excess = leastHeightWithDestination() - available.height();
+    if (excess > 0) {
+        fileWidget->setMinimumHeight(qMax(listLeastHeight, fileWidget->minimumHeight() - excess));
+        layout()->activate();
+    }
+    resize(preferred.boundedTo(available.size()).expandedTo(minimumSizeHint()));
+    move(available.center() - rect().center());
+    show();
+}
+
+// The destination row shows with the first file; the window must not have
+// to grow for it then.
+int MainWidget::leastHeightWithDestination()
+{
+    const bool wasHidden = destinationWidget->isHidden();
+    destinationWidget->show();
+    // The nested layouts learn of changed sizes only when activated.
+    layout()->activate();
+    const int height = minimumSizeHint().height();
+    destinationWidget->setHidden(wasHidden);
+    layout()->activate();
+    return height;
+}
+
 void MainWidget::setNextDestinationAnswer(const QString &path)
 {
     nextDestinationAnswer = path;
+}
+
+void MainWidget::setNextFilesAnswer(const QStringList &paths)
+{
+    nextFilesAnswer = paths;
 }
 
 void MainWidget::forgetChosenDestinationIfListEmpty()
@@ -321,6 +391,16 @@ bool MainWidget::eventFilter(QObject *watched, QEvent *event)
             button->setCursor(Qt::ArrowCursor);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// However the window is closed (Alt+F4, the window manager's close), the
+// program ends with it, as with the title bar's Close; help windows left
+// open would otherwise keep it running without a window to go back to.
+void MainWidget::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        QCoreApplication::quit();
 }
 
 void MainWidget::paintEvent(QPaintEvent *)

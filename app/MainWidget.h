@@ -11,6 +11,7 @@ class QPushButton;
 class AdvWidget;
 class FileWidget;
 class HeaderWidget;
+class PathButton;
 class TerminationWatch;
 
 // The application's one window: it lays out every part and wires them together.
@@ -27,6 +28,13 @@ public:
     QString destinationPath() const;
     // Test seam: the next save dialog is not shown but answered with this path.
     static void setNextDestinationAnswer(const QString &path);
+    // Test seam: the next file dialog is not shown but answered with these paths.
+    static void setNextFilesAnswer(const QStringList &paths);
+
+    // Shows the window at the preferred size where the screen has room for
+    // it, smaller where it has not (down to what its contents need), and
+    // centred in the part of the screen that panels leave free.
+    void showInsideScreen(const QSize &preferred);
 
 signals:
     void addFiles(QStringList paths);
@@ -44,6 +52,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -52,11 +61,14 @@ private:
     QWidget *createSizeAndDestinationRows();
     QWidget *createBottomBar();
     void connectParts();
+    void addKeys();
+    void orderTabStops();
     void endOnRequest();
     static void removeOwnCopies();
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
     void showDestination(const QString &path);
+    int leastHeightWithDestination();
     static QString defaultDestination(const QString &filePath);
 
     QLabel *sizeLabel;
@@ -67,7 +79,7 @@ private:
     QPushButton *compressButton;
     QPushButton *cancelButton;
     QWidget *destinationWidget;
-    QPushButton *destinationButton;
+    PathButton *destinationButton;
     MessageBox *messageBox;
     TerminationWatch *termination;
 

@@ -2,6 +2,7 @@
 #include "app/StartupWarmUp.h"
 #include "filelist/StagingFolder.h"
 #include "frame/FrameLess.h"
+#include "ui/ReturnPressesButton.h"
 #include "ui/StyleSheet.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int main(int argc, char **argv)
         const StartupWarmUp warmUp;
         StyleSheet::useBundledFont();
         app.setStyleSheet(StyleSheet::application());
+        app.installEventFilter(new ReturnPressesButton(&app));
         // Decoded once, for the application and for the window.
         const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
         QGuiApplication::setWindowIcon(icon);
@@ -26,8 +28,7 @@ int main(int argc, char **argv)
         FrameLess frameLess(window);
         window->setWindowIcon(icon);
         window->setWindowTitle(QStringLiteral("Brimlet"));
-        window->resize(980, 660);
-        window->show();
+        window->showInsideScreen(QSize(980, 660));
         // Once the window is up: what earlier copies of the program that
         // died left in the temporary folder goes.
         QTimer::singleShot(0, window, [] { StagingFolder::removeWhatDeadCopiesLeft(QDir::tempPath()); });

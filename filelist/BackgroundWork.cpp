@@ -66,7 +66,7 @@ BackgroundWork::BackgroundWork(QObject *parent)
 {
 }
 
-bool BackgroundWork::run(const QString &labelText, Task task)
+bool BackgroundWork::run(const QString &labelText, const QString &detail, Task task)
 {
     auto progress = std::make_shared<Progress>();
     current = progress;
@@ -91,7 +91,7 @@ bool BackgroundWork::run(const QString &labelText, Task task)
     delay.stop();
     if (!watcher.isFinished() && current) {
         slowSaid = true;
-        emit slow(labelText);
+        emit slow(labelText, detail);
         if (!watcher.isFinished() && current)
             loop.exec();
     }

@@ -56,7 +56,8 @@ public:
     // Returns true once the task has run to its end, false as soon as the
     // user cancelled it or the wait was ended from outside (the program is
     // quitting), whether or not the worker has stopped yet.
-    bool run(const QString &labelText, Task task);
+    // labelText says what the work does, detail what it works on.
+    bool run(const QString &labelText, const QString &detail, Task task);
 
     bool isRunning() const;
     // How far the running work is, 0 to 100, or -1 when that is not known.
@@ -75,8 +76,8 @@ public slots:
 
 signals:
     // The work has taken longer than a moment: time to show a dialog with
-    // this label, a bar and a Cancel button.
-    void slow(const QString &labelText);
+    // this label and detail, a bar and a Cancel button.
+    void slow(const QString &labelText, const QString &detail);
     // The work is over, or no longer waited for.
     void ended();
 

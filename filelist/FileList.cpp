@@ -4,6 +4,7 @@
 #include "filelist/FolderWalk.h"
 #include "filelist/StagingFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -266,7 +267,8 @@ bool FileList::readFolder(Entry &entry)
     const QString folder = entry.path;
     const QDateTime walkStarted = QDateTime::currentDateTime();
     auto bytes = std::make_shared<qint64>(0);
-    const bool finished = backgroundWork->run(QStringLiteral("Measuring..."), [folder, bytes](BackgroundWork::Progress &progress) {
+    const bool finished = backgroundWork->run(QStringLiteral("Measuring the folder..."), QDir::toNativeSeparators(folder),
+                                              [folder, bytes](BackgroundWork::Progress &progress) {
         progress.pauseForTests();
         *bytes = FolderWalk::walk(folder, FolderWalk::Purpose::Weigh, largestAcceptedBytes, progress.cancelFlag()).bytes;
     });
@@ -359,7 +361,8 @@ FileList::CopyOutcome FileList::copyUnderName(const QString &source, const QStri
         return CopyOutcome::Failed;
     auto copied = std::make_shared<bool>(false);
     const bool finished = backgroundWork->run(
-        QStringLiteral("Copying..."), [source, temporary, copied](BackgroundWork::Progress &progress) {
+        QStringLiteral("Copying the file for its new name..."), QDir::toNativeSeparators(source),
+        [source, temporary, copied](BackgroundWork::Progress &progress) {
             const bool made = copyInChunks(source, temporary, progress);
             // Ended after the user stopped waiting: nothing of it stays.
             if (!progress.claimResult() || !made) {

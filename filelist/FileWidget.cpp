@@ -3,8 +3,10 @@
 #include "filelist/BackgroundWork.h"
 #include "filelist/FileList.h"
 #include "filelist/SingleFileWidget.h"
+#include "ui/ProgressDialog.h"
 #include "ui/StyledBackground.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -13,13 +15,14 @@
 #include <QInputDialog>
 #include <QLayoutItem>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QQueue>
 #include <QScrollArea>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -62,6 +65,10 @@ FileWidget::FileWidget(QWidget *parent)
     // Transparent all the way down, so the panel's own background shows.
     scrollArea->viewport()->setAutoFillBackground(false);
     rowArea->setAutoFillBackground(false);
+    scrollArea->setAccessibleName(QStringLiteral("Files to compress"));
+    // Tab goes to the rows, not to the panel that holds them.
+    scrollArea->setFocusPolicy(Qt::ClickFocus);
+    lastTabStop = scrollArea;
 
     setFixedHeight(273);
     connectList();
@@ -88,11 +95,17 @@ void FileWidget::connectList()
     });
     connect(list->work(), &BackgroundWork::slow, this, &FileWidget::showWorkDialog);
     connect(list->work(), &BackgroundWork::ended, this, &FileWidget::closeWorkDialog);
+    connect(qApp, &QApplication::focusChanged, this, &FileWidget::keepFocusInView);
 }
 
 FileList *FileWidget::fileList() const
 {
     return list;
+}
+
+QWidget *FileWidget::tabAnchor() const
+{
+    return scrollArea;
 }
 
 void FileWidget::useStagingFolder(StagingFolder *folder)
@@ -122,6 +135,14 @@ void FileWidget::addFiles(QStringList paths)
 
 void FileWidget::removeFile(QString path)
 {
+    SingleFileWidget *row = rowFor(path);
+    if (row && row->isAncestorOf(QApplication::focusWidget())) {
+        refocusPending = true;
+        const int next = gridLayout->indexOf(row) + 1;
+        QLayoutItem *after = next < gridLayout->count() ? gridLayout->itemAt(next) : nullptr;
+        const auto *nextRow = after ? qobject_cast<SingleFileWidget *>(after->widget()) : nullptr;
+        refocusPath = nextRow ? nextRow->path() : QString();
+    }
     list->remove(path);
 }
 
@@ -202,6 +223,9 @@ void FileWidget::onEntryAdded(const QString &path)
     }
     rows[path] = row;
     placeRow(row);
+    // Tab visits the rows as they stand in the grid.
+    setTabOrder(lastTabStop, row->tabStop());
+    lastTabStop = row->tabStop();
     if (++gridColumn == columnCount) {
         gridColumn = 0;
         ++gridRow;
@@ -232,6 +256,7 @@ void FileWidget::onEntriesCleared()
     gridLayout->setColumnStretch(columnCount, 1);
     gridRow = 0;
     gridColumn = 0;
+    lastTabStop = scrollArea;
 }
 
 SingleFileWidget *FileWidget::rowFor(const QString &path)
@@ -274,6 +299,25 @@ void FileWidget::endRowChanges()
         dropRow(row);
     spareRows.clear();
     showPlacedRows();
+    moveFocusAfterRemoval();
+}
+
+void FileWidget::moveFocusAfterRemoval()
+{
+    if (!std::exchange(refocusPending, false))
+        return;
+    SingleFileWidget *next = rowFor(std::exchange(refocusPath, QString()));
+    if (next)
+        next->tabStop()->setFocus(Qt::TabFocusReason);
+    else
+        scrollArea->setFocus(Qt::OtherFocusReason);
+}
+
+// A row reached by Tab or by a removal scrolls into view.
+void FileWidget::keepFocusInView(QWidget *, QWidget *now)
+{
+    if (now && gridLayout->parentWidget()->isAncestorOf(now))
+        scrollArea->ensureWidgetVisible(now);
 }
 
 void FileWidget::holdRowsBack()
@@ -307,20 +351,15 @@ void FileWidget::beforeMessage()
     showPlacedRows();
 }
 
-void FileWidget::showWorkDialog(const QString &labelText)
+void FileWidget::showWorkDialog(const QString &labelText, const QString &detail)
 {
     showPlacedRows();
-    auto *dialog = new QProgressDialog(labelText, QStringLiteral("Cancel"), 0, 100, window());
+    auto *dialog = new ProgressDialog(labelText, window());
     workDialog = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Brimlet"));
-    dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->setAutoReset(false);
-    dialog->setAutoClose(false);
-    dialog->setMinimumDuration(0);
+    dialog->setDetail(detail);
     BackgroundWork *work = list->work();
-    connect(dialog, &QProgressDialog::canceled, work, &BackgroundWork::cancel);
-    connect(dialog, &QDialog::rejected, work, &BackgroundWork::cancel);
+    connect(dialog, &ProgressDialog::cancelRequested, work, &BackgroundWork::cancel);
     auto *refresher = new QTimer(dialog);
     const auto refresh = [dialog, work] {
         const int percent = work->percent();

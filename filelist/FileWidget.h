@@ -11,8 +11,8 @@
 #include <map>
 
 class FileList;
+class ProgressDialog;
 class QGridLayout;
-class QProgressDialog;
 class QScrollArea;
 class SingleFileWidget;
 class StagingFolder;
@@ -29,6 +29,10 @@ public:
     ~FileWidget() override;
 
     FileList *fileList() const;
+    // Where the list stands in the window's Tab order: its rows follow it,
+    // in grid order. Not a stop itself; it takes the focus when the last
+    // row is removed.
+    QWidget *tabAnchor() const;
     // Where renamed copies go: this program's own staging folder unless set,
     // before any file is added, to another (a second running copy's, say).
     void useStagingFolder(StagingFolder *folder);
@@ -82,8 +86,10 @@ private:
     void holdRowsBack();
     void showPlacedRows();
 
-    void showWorkDialog(const QString &labelText);
+    void showWorkDialog(const QString &labelText, const QString &detail);
     void closeWorkDialog();
+    void keepFocusInView(QWidget *old, QWidget *now);
+    void moveFocusAfterRemoval();
 
     FileList *list;
     std::map<QString, SingleFileWidget *> rows;
@@ -97,5 +103,11 @@ private:
     QScrollArea *scrollArea;
     int openRowChanges = 0;
     bool rowsHeldBack = false;
-    QPointer<QProgressDialog> workDialog;
+    QPointer<ProgressDialog> workDialog;
+    // The last row placed, which the next one follows in the Tab order.
+    QPointer<QWidget> lastTabStop;
+    // A row that had the focus is being removed: the focus goes to the row
+    // after it, by path (empty when it was the last), once the list is done.
+    bool refocusPending = false;
+    QString refocusPath;
 };

@@ -6,6 +6,7 @@
 class QLabel;
 class QPixmap;
 class QPushButton;
+class QToolButton;
 
 // One listed file as the list shows it: type picture, remove button, name
 // (click to rename), size. It only shows what the list says of the file.
@@ -22,6 +23,9 @@ public:
     float getSize() const;
     // The listed path it stands for: the user's file, or our copy of it.
     QString path() const;
+
+    // Where Tab stops on the row; Delete there removes it, F2 renames it.
+    QWidget *tabStop() const;
 
     // Shows the file anew, as a row made for it now would.
     void showFile(const QString &path, const QString &name, qint64 bytes, bool isFolder);
@@ -41,6 +45,7 @@ public slots:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -49,6 +54,7 @@ private:
     QString sizeText() const;
 
     QPushButton *nameButton;
+    QToolButton *removeButton = nullptr;
     QString name;
     QString filePath;
     float fileSize = 0.0f;

@@ -47,6 +47,11 @@ HeaderWidget::HeaderWidget(QWidget *parent)
     setMinimumHeight(74);
 }
 
+QList<QWidget *> HeaderWidget::tabStops() const
+{
+    return {helpButton, minimizeButton, closeButton};
+}
+
 void HeaderWidget::buildContents()
 {
     auto *layout = new QHBoxLayout(this);
@@ -89,14 +94,14 @@ void HeaderWidget::onMinimize()
 
 void HeaderWidget::onHelpPressed()
 {
-    helpWidget = new HelpWidget;
+    // A window of the main window's own: it stays above it and goes with it.
+    helpWidget = new HelpWidget(window());
     // A new window opens per click; closed ones must not pile up.
     helpWidget->setAttribute(Qt::WA_DeleteOnClose);
     // Without the customize hint some platforms, X11 among them, ignore the
     // missing buttons and offer minimise and maximise all the same.
-    helpWidget->setWindowFlags(
-        (helpWidget->windowFlags() & ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
-        | Qt::CustomizeWindowHint);
+    helpWidget->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                               | Qt::WindowCloseButtonHint);
     helpWidget->setWindowTitle(QStringLiteral("Brimlet"));
     // Over the window it explains, not wherever the platform puts new windows.
     helpWidget->adjustSize();

@@ -2,12 +2,13 @@
 
 #include "ui/StyledBackground.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStringList>
 #include <QVBoxLayout>
 
-HelpWidget::HelpWidget()
-    : QWidget(nullptr), titleLabel(new QLabel), textLabel(new QLabel)
+HelpWidget::HelpWidget(QWidget *parent)
+    : QWidget(parent, Qt::Window), titleLabel(new QLabel), textLabel(new QLabel)
 {
     auto *layout = new QVBoxLayout(this);
 
@@ -47,4 +48,13 @@ QString HelpWidget::helpText()
 void HelpWidget::paintEvent(QPaintEvent *)
 {
     paintStyledBackground(this);
+}
+
+// Escape closes it, as it would a dialog.
+void HelpWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }

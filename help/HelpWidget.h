@@ -10,13 +10,14 @@ class HelpWidget : public QWidget
     Q_OBJECT
 
 public:
-    HelpWidget();
+    explicit HelpWidget(QWidget *parent = nullptr);
 
     static QString titleText();
     static QString helpText();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QLabel *titleLabel;

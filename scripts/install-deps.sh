@@ -8,7 +8,7 @@ packages="
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
     libgl-dev fonts-noto-core
     7zip
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick openbox
     dbus dbus-x11 at-spi2-core python3 python3-pyatspi
 "
 

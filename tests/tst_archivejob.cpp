@@ -43,6 +43,7 @@ private slots:
     void judgesOutput_data();
     void judgesOutput();
     void readsProgressInAnyPieces();
+    void readsTheFileBeingPacked();
     void unusableInsideAListedFolder();
     void onlyFilesAndFoldersArePacked_data();
     void onlyFilesAndFoldersArePacked();
@@ -88,6 +89,21 @@ void TestArchiveJob::readsProgressInAnyPieces()
             seen << signal.at(0).toInt();
         QVERIFY(std::is_sorted(seen.begin(), seen.end()));
         QCOMPARE(seen.size() >= 2 ? seen.last() : -1, 99);
+    }
+}
+
+void TestArchiveJob::readsTheFileBeingPacked()
+{
+    const QByteArray output = recorded(QStringLiteral("files.out"));
+    for (int pieceSize : {1, 7, 1024}) {
+        ArchiveJob job;
+        QSignalSpy spy(&job, &ArchiveJob::fileChanged);
+        for (qsizetype at = 0; at < output.size(); at += pieceSize)
+            job.consumeOutput(output.mid(at, pieceSize));
+        QStringList seen;
+        for (const QList<QVariant> &signal : spy)
+            seen << signal.at(0).toString();
+        QCOMPARE(seen, (QStringList{"in/a.bin", "in/b c.bin", "in/d.bin"}));
     }
 }
 

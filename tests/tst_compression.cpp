@@ -6,6 +6,7 @@
 #include "filelist/StagingFolder.h"
 #include "support/TestSupport.h"
 #include "ui/MessageBox.h"
+#include "ui/ProgressDialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -162,6 +163,7 @@ private slots:
     void killedProgramLeavesNothing_data();
     void killedProgramLeavesNothing();
     void quittingMidRunLeavesNothing();
+    void dialogSaysWhatIsBeingPacked();
     void endingsRemoveOwnCopies_data();
     void endingsRemoveOwnCopies();
     void askedToEndAsTheArchiverEnds();
@@ -446,6 +448,34 @@ void TestCompression::quittingMidRunLeavesNothing()
     QCoreApplication::exec();
     QCOMPARE(entriesOf(in), QStringList{"a.txt"});
     QCOMPARE(MessageBox::answeredTexts(), QStringList());
+}
+
+void TestCompression::dialogSaysWhatIsBeingPacked()
+{
+    const QString go = env->root() + "/go";
+    FakeArchiver fake("write;progress=1;wait_for=" + go);
+    const QString file = writeFile(in + "/report.pdf", "r");
+    listFiles({file});
+    bool programsOwn = false;
+    QString text;
+    bool named = false;
+    whenArchiverRuns([&] {
+        if (auto *dialog = qobject_cast<ProgressDialog *>(QApplication::activeModalWidget())) {
+            programsOwn = (dialog->windowFlags() & Qt::FramelessWindowHint)
+                          && !(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+            text = dialog->text();
+            named = QTest::qWaitFor([&] { return dialog->detail() == file; });
+        }
+        // Released whatever was seen, so that a failure does not hang.
+        writeFile(go, "go");
+    });
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    QVERIFY(programsOwn);
+    QCOMPARE(text, QStringLiteral("Compressing..."));
+    QVERIFY(named);
 }
 
 void TestCompression::endingsRemoveOwnCopies_data()

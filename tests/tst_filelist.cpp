@@ -5,6 +5,7 @@
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"
 #include "support/TestSupport.h"
+#include "ui/ProgressDialog.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,7 +14,6 @@
 #include <QLockFile>
 #include <QLabel>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
@@ -748,11 +748,17 @@ void TestFileList::cancelGivesControlBackAtOnce()
         list.addFile(source);
     HeldWorkers held;
     QElapsedTimer sinceCancel;
+    QString detail;
+    bool programsOwn = false;
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<ProgressDialog *>(QApplication::activeModalWidget());
         if (!dialog || sinceCancel.isValid())
             return;
+        // The program's own dialog, naming what it works on.
+        detail = dialog->detail();
+        programsOwn = (dialog->windowFlags() & Qt::FramelessWindowHint)
+                      && !(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
         sinceCancel.start();
         dialog->findChild<QPushButton *>()->click();
     });
@@ -764,6 +770,8 @@ void TestFileList::cancelGivesControlBackAtOnce()
         list.addFile(folder);
     QVERIFY(sinceCancel.isValid());
     QCOMPARE_LT(sinceCancel.elapsed(), 1000);
+    QVERIFY(programsOwn);
+    QCOMPARE(detail, QDir::toNativeSeparators(work == "copy" ? source : folder));
     QCOMPARE(list.getFiles(), work == "copy" ? QStringList{source} : QStringList());
     QTRY_VERIFY(!QApplication::activeModalWidget());
 
@@ -784,7 +792,7 @@ void TestFileList::exitDuringWorkLeavesTheWorkerItsOwn()
     auto seen = std::make_shared<QString>();
     bool finished = true;
     QTimer::singleShot(0, &work, [&work, &finished, data, seen] {
-        finished = work.run(QStringLiteral("Copying..."), [data, seen](BackgroundWork::Progress &progress) {
+        finished = work.run(QStringLiteral("Copying..."), QString(), [data, seen](BackgroundWork::Progress &progress) {
             progress.pauseForTests();
             *seen = *data;
         });

@@ -3,6 +3,7 @@
 #include "filelist/SingleFileWidget.h"
 #include "frame/HeaderWidget.h"
 #include "help/HelpWidget.h"
+#include "ui/MessageBox.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ private slots:
     void everyPictureLoads();
     void styledBackgroundIsPainted();
     void styleSheetReachesItsWidgets();
+    void boxButtonsHaveRoomAroundTheirWords();
 
 private:
     TestSupport::IsolatedEnvironment environment;
@@ -107,6 +109,21 @@ void TestResources::styleSheetReachesItsWidgets()
     QVERIFY(name);
     QCOMPARE(name->font().pixelSize(), 10);
     QCOMPARE(name->palette().color(name->foregroundRole()), QColor(0x52, 0x72, 0xBA));
+}
+
+void TestResources::boxButtonsHaveRoomAroundTheirWords()
+{
+    qApp->setStyleSheet(QStringLiteral("file:///:/qrc/style.qss"));
+    MessageBox box;
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
+    box.setText(QStringLiteral("Compression finished successfully!"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    for (QAbstractButton *button : box.buttons()) {
+        const int room = button->width() - button->fontMetrics().horizontalAdvance(button->text());
+        QVERIFY2(room >= 24, qPrintable(QStringLiteral("%1: %2 px").arg(button->text()).arg(room)));
+    }
 }
 
 QTEST_MAIN(TestResources)

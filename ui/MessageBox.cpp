@@ -86,6 +86,10 @@ bool MessageBox::offerOpen(const QString &text, const QString &informativeText)
     }
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);
     box->button(QMessageBox::Yes)->setText(QStringLiteral("Open"));
+    // Return, Escape and the box's first focus choose the plain answer;
+    // opening a folder is only ever chosen on purpose.
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
     box->setText(text);
     box->setInformativeText(informativeText);
     // It names a path, which must never be read as markup either.

@@ -87,6 +87,38 @@ def extents(node):
     return (box.x, box.y, box.width, box.height)
 
 
+def is_focused(node):
+    try:
+        node.clear_cache()
+        return node.getState().contains(pyatspi.STATE_FOCUSED)
+    except GLib.GError:
+        return False
+
+
+def key(*names):
+    """Types keys (xdotool's names: "Tab", "ctrl+Return", "alt+F4") into the
+    window that has the keyboard."""
+    subprocess.run(["xdotool", "key", "--delay", "50", *names], check=True, timeout=30)
+
+
+def screen_picture():
+    """The whole screen: its width, its height and its pixels, three bytes each."""
+    size = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True,
+                          check=True, timeout=10).stdout.split()
+    pixels = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], capture_output=True,
+                            check=True, timeout=30).stdout
+    return int(size[0]), int(size[1]), pixels
+
+
+def crop(picture, box, margin=3):
+    """The pixels of box on the screen, with a margin for rings drawn around it."""
+    width, height, pixels = picture
+    x, y, w, h = box
+    left, top = max(0, x - margin), max(0, y - margin)
+    right, bottom = min(width, x + w + margin), min(height, y + h + margin)
+    return b"".join(pixels[(row * width + left) * 3:(row * width + right) * 3] for row in range(top, bottom))
+
+
 def dump(node, depth=0):
     lines = ["  " * depth + f"[{node.getRoleName()}] {node.name!r} {text_of(node)!r}"]
     return lines + [line for child in children(node) for line in dump(child, depth + 1)]
@@ -110,6 +142,12 @@ class Session:
             self.process = subprocess.Popen([self.program], cwd=self.root, env=env,
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         return self.window(role_name="push button", name="Compress")
+
+    def focused(self, root):
+        """The control that has the keyboard focus, once there is one."""
+        return wait_until(lambda: self.fresh() and next(
+            (node for node in walk(root) if is_focused(node) and node.getRoleName() != "frame"), None),
+            "a control with the keyboard focus")
 
     def fresh(self):
         """The program's node with its cached tree dropped (switching libatspi's
@@ -173,15 +211,13 @@ class Session:
         check_equal(self.process.wait(15), 0, f"exit status after {button}")
 
     def listed_names(self, window):
-        """The names the rows show (a long one shortened: "repor...4.txt")."""
+        """The names of the listed files, as their rows' buttons say them."""
         self.fresh()
-        return sorted(b.name for b in find_all(window, role_name="push button", tooltip="Rename"))
+        return sorted(b.name[len("Rename "):] for b in find_all(window, role_name="push button", tooltip="Rename"))
 
     def name_button(self, window, name):
-        shown = (name, name[:5] + "..." + name[-5:])
-        return wait_until(lambda: self.fresh() and [b for b in find_all(
-            window, role_name="push button", tooltip="Rename") if b.name in shown][0],
-            f"the row of {name!r}")
+        return wait_until(lambda: self.fresh() and find_all(
+            window, role_name="push button", name=f"Rename {name}")[0], f"the row of {name!r}")
 
     def choose_in_dialog(self, title, button, text):
         dialog = self.window(title, role_name="text", name="File name:")
@@ -205,8 +241,7 @@ class Session:
         self.name_button(window, new)
 
     def remove(self, window, name):
-        row = self.name_button(window, name).parent
-        self.press(self.find(row, role_name="push button", name="Remove"))
+        self.press(self.find(window, role_name="push button", name=f"Remove {name}"))
         wait_until(lambda: name not in self.listed_names(window), f"{name!r} to leave the list")
 
     def show_failure(self):

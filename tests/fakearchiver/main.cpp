@@ -4,6 +4,7 @@
 //   FAKE_ARCHIVER_REMOVE       a file to delete first, as if it went mid-run
 //   FAKE_ARCHIVER_WRITE        "1": write a small archive at the archive name
 //   FAKE_ARCHIVER_TOUCH        a file to write meanwhile, as if the user made it
+//   FAKE_ARCHIVER_PROGRESS     "1": name each listed file in a progress line, as 7-Zip does
 //   FAKE_ARCHIVER_RECORD       a file to write its process id to, once the archive is written
 //   FAKE_ARCHIVER_IGNORE_TERM  "1": ignore a polite request to stop (SIGTERM)
 //   FAKE_ARCHIVER_WAIT_FOR     then wait until this file exists (for ever if it never does)
@@ -47,6 +48,18 @@ void writeFile(const QString &path, const QByteArray &content)
         file.write(content);
 }
 
+// The paths follow the archive's name; each gets the line 7-Zip shows
+// while adding it (" 50% 1 + path"), redrawn in place with backspaces.
+void printProgress(const QStringList &args)
+{
+    const qsizetype first = args.indexOf(archiveName(args)) + 1;
+    for (qsizetype i = first; i < args.size(); ++i) {
+        const QByteArray line = QStringLiteral(" 50% %1 + %2").arg(i - first).arg(args.at(i)).toUtf8();
+        std::fputs((line + QByteArray(line.size(), '\b')).constData(), stdout);
+    }
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -58,6 +71,8 @@ int main(int argc, char **argv)
     if (order("FAKE_ARCHIVER_WRITE") == QLatin1String("1"))
         writeFile(archiveName(QCoreApplication::arguments()), "PK\x05\x06" + QByteArray(18, '\0'));
     writeFile(order("FAKE_ARCHIVER_TOUCH"), "the user's own");
+    if (order("FAKE_ARCHIVER_PROGRESS") == QLatin1String("1"))
+        printProgress(QCoreApplication::arguments());
     writeFile(order("FAKE_ARCHIVER_RECORD"), QByteArray::number(QCoreApplication::applicationPid()) + '\n');
 
     const QString waitFor = order("FAKE_ARCHIVER_WAIT_FOR");
