@@ -106,14 +106,16 @@ bool ArchiveJob::needsListFile(const QString &archive, const QStringList &paths)
     return length > commandLineBudget;
 }
 
-QStringList ArchiveJob::unusableNames(const QStringList &paths)
+QStringList ArchiveJob::unusableNames(const QStringList &paths, const std::atomic_bool *cancelled)
 {
     QStringList names;
     for (const QString &path : paths) {
+        if (cancelled && cancelled->load())
+            break;
         const QString name = QFileInfo(path).fileName();
         switch (FolderWalk::kindOf(path)) {
         case FolderWalk::Kind::Folder:
-            names << FolderWalk::walk(path, FolderWalk::Purpose::Check).unusable;
+            names << FolderWalk::walk(path, FolderWalk::Purpose::Check, -1, cancelled).unusable;
             break;
         case FolderWalk::Kind::RegularFile:
             if (!FolderWalk::canRead(path))

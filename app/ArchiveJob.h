@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 // Runs the archiver for one archive without blocking: starts it, reads its
 // output as it comes (the percentage it prints), stops it on request and
 // gives the verdict. It knows nothing of windows; the main window shows what
@@ -35,7 +37,8 @@ public:
     // What has gone or cannot be read, a listed folder's content included,
     // named as the user knows it: a listed file by its name, anything inside
     // a listed folder from that folder's name on. Packing it would fail.
-    static QStringList unusableNames(const QStringList &paths);
+    // Stops early, with what it found so far, once *cancelled turns true.
+    static QStringList unusableNames(const QStringList &paths, const std::atomic_bool *cancelled = nullptr);
     // The verdict on an archiver that exited normally.
     static Outcome judge(const QByteArray &standardOutput, int exitCode, bool archiveExists);
 

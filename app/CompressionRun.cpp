@@ -14,6 +14,9 @@
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <atomic>
+#include <memory>
+
 #if defined(Q_OS_WIN)
 #include <qt_windows.h>
 // windows.h names its own MessageBox as a macro, which would rename ours.
@@ -146,17 +149,24 @@ CompressionRun::Ending CompressionRun::stopBeforeArchiver(const QString &message
 QStringList CompressionRun::findUnusable(const QStringList &paths)
 {
     // Off the GUI thread: a large folder on a slow disk takes its time, and
-    // the window keeps painting meanwhile.
-    const auto check = checkForTests() ? checkForTests() : &ArchiveJob::unusableNames;
+    // the window keeps painting meanwhile. The worker has its own copy of
+    // what it checks, so the wait may end at once on Cancel.
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    std::function<QStringList()> check = [paths, stop] { return ArchiveJob::unusableNames(paths, stop.get()); };
+    if (checkForTests())
+        check = [paths, forTests = checkForTests()] { return forTests(paths); };
     QFutureWatcher<QStringList> watcher;
     QEventLoop loop;
+    checking = &loop;
     connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(check, paths));
+    watcher.setFuture(QtConcurrent::run(check));
     if (!watcher.isFinished())
         loop.exec();
+    checking = nullptr;
     if (!watcher.isFinished()) {
-        // The program is ending.
-        ending = true;
+        stop->store(true);
+        // Cancelled, or the program is ending.
+        ending = ending || !cancelRequested;
         return {};
     }
     return watcher.result();
@@ -188,6 +198,8 @@ void CompressionRun::requestCancel()
         return;
     cancelRequested = true;
     dialog.showCancelling();
+    if (checking)
+        checking->quit();
     job.cancel();
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QEventLoop;
 class TerminationWatch;
 
 // One press of Compress: checks before the archiver starts, the archiver's
@@ -45,6 +46,8 @@ private:
     QString archiver;
     TerminationWatch *termination;
     ProgressDialog dialog;
+    // The loop that waits for the check before the run, while it runs.
+    QEventLoop *checking = nullptr;
     ArchiveJob job;
     bool cancelRequested = false;
     // The program is ending: the run tidies up and tells nothing.

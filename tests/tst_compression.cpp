@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTest>
 #include <QTimer>
 
@@ -160,6 +161,7 @@ private slots:
     void cancelEndsAtOnceAndLeavesNothing_data();
     void cancelEndsAtOnceAndLeavesNothing();
     void windowKeepsWorkingWhileChecking();
+    void cancelWhileCheckingEndsAtOnce();
     void killedProgramLeavesNothing_data();
     void killedProgramLeavesNothing();
     void quittingMidRunLeavesNothing();
@@ -379,6 +381,40 @@ void TestCompression::cancelEndsAtOnceAndLeavesNothing()
     QCOMPARE_LT(sinceCancel.elapsed(), 1000);
     QCOMPARE(MessageBox::answeredTexts(), QStringList{"Compression cancelled."});
     QCOMPARE(entriesOf(in), QStringList{"a.txt"});
+}
+
+// The check of a large folder on a slow disk may take long; Cancel does
+// not wait for it.
+void TestCompression::cancelWhileCheckingEndsAtOnce()
+{
+    FakeArchiver fake("write");
+    auto stuck = std::make_shared<QSemaphore>();
+    CompressionRun::setCheckForTests([stuck](const QStringList &) {
+        stuck->acquire();
+        return QStringList();
+    });
+    listFiles({writeFile(in + "/a.txt", "a")});
+    QElapsedTimer sinceCancel;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] {
+        // A run that still waits for the check fails the test instead of hanging it.
+        if (sinceCancel.isValid() && sinceCancel.elapsed() > 2000)
+            stuck->release();
+        auto *dialog = QApplication::activeModalWidget();
+        if (!dialog || sinceCancel.isValid())
+            return;
+        sinceCancel.start();
+        dialog->findChild<QPushButton *>()->click();
+    });
+    ticker.start(10);
+
+    window->onCompressClicked();
+
+    stuck->release(2);
+    QVERIFY(sinceCancel.isValid());
+    QCOMPARE_LT(sinceCancel.elapsed(), 1000);
+    QCOMPARE(MessageBox::answeredTexts(), QStringList());
+    QVERIFY(!QFile::exists(record));
 }
 
 void TestCompression::windowKeepsWorkingWhileChecking()
