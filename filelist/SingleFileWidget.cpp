@@ -121,10 +121,6 @@ SingleFileWidget::SingleFileWidget(const QString &path, const QString &name, qin
     , fileSize(float(bytes))
     , isFolder(isFolder)
 {
-    // Children are made inside the row at once: moving a widget under a new
-    // parent later has the style sheet re-resolved for it, which is slow in
-    // a long list.
-    nameButton = new QPushButton(this);
     buildUi();
     connect(nameButton, &QAbstractButton::clicked, this, &SingleFileWidget::clickedForRename);
     setFixedSize(rowSide, rowSide);
@@ -175,15 +171,21 @@ QString SingleFileWidget::path() const
     return filePath;
 }
 
+// Children are made inside the row at once: moving a widget under a new
+// parent later has the style sheet re-resolved for it, which is slow in a
+// long list. They are all made before the layouts that place them, as a
+// widget made under a laid-out parent asks for one more layout pass, and in
+// a long list each request is compared with all those still waiting.
 void SingleFileWidget::buildUi()
 {
-    auto *mainLayout = new QVBoxLayout(this);
-    mainLayout->setContentsMargins(0, 0, 0, 0);
-
     auto *topStrip = new QWidget(this);
-    auto *topStripLayout = new QHBoxLayout(topStrip);
-
     removeButton = new QToolButton(topStrip);
+    typeIconLabel = new QLabel(topStrip);
+    fileSizeLabel = new QLabel(sizeText(), this);
+    // Made last, so that it ends the row's run in the Tab chain: the row
+    // then moves in that chain as one piece (see tabStop()).
+    nameButton = new QPushButton(this);
+
     removeButton->setIcon(removeIcon());
     removeButton->setToolTip(QStringLiteral("Remove"));
     // One Tab stop per row, its name: Delete there does what this does, and
@@ -197,16 +199,16 @@ void SingleFileWidget::buildUi()
     connect(removeButton, &QToolButton::clicked, removeButton,
             [this] { emit clicked(filePath); }, Qt::DirectConnection);
 
+    typeIconLabel->setPixmap(typePicture());
+
     nameButton->setFixedHeight(15);
     nameButton->setFlat(true);
     nameButton->setToolTip(QStringLiteral("Rename"));
     nameButton->setWhatsThis(QStringLiteral("Rename"));
+    setFocusPolicy(Qt::TabFocus);
+    setFocusProxy(nameButton);
 
-    fileSizeLabel = new QLabel(sizeText(), this);
-
-    typeIconLabel = new QLabel(topStrip);
-    typeIconLabel->setPixmap(typePicture());
-
+    auto *topStripLayout = new QHBoxLayout(topStrip);
     auto *iconColumn = new QVBoxLayout;
     iconColumn->addSpacing(6);
     iconColumn->addWidget(typeIconLabel);
@@ -214,6 +216,8 @@ void SingleFileWidget::buildUi()
     topStripLayout->addWidget(removeButton, 0, Qt::AlignRight | Qt::AlignTop);
     topStripLayout->setContentsMargins(32, 6, 0, 0);
 
+    auto *mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
     const Qt::Alignment bottomCentre = Qt::AlignHCenter | Qt::AlignVCenter | Qt::AlignBottom;
     mainLayout->addWidget(topStrip);
     mainLayout->addWidget(nameButton, 1, bottomCentre);
@@ -268,9 +272,13 @@ void SingleFileWidget::setName(QString fileName)
         removeButton->setAccessibleName(QStringLiteral("Remove ") + name);
 }
 
+// The row itself, which hands the focus to its name. Placed in the Tab
+// chain as a whole, it moves there with all its children at no cost; its
+// name alone would leave the rest behind at the chain's end, where every
+// later row would walk past all of them.
 QWidget *SingleFileWidget::tabStop() const
 {
-    return nameButton;
+    return const_cast<SingleFileWidget *>(this);
 }
 
 // The name button leaves these keys to its row.

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -190,7 +189,10 @@ void StagingFolder::discardCopy(const QString &copyPath)
     writeList();
 }
 
-// Written whole each time, so that it never lists half a change.
+// Written in place, without asking the disk to confirm it: that would wait
+// for the copy just made, hundreds of megabytes, to reach the disk first, on
+// the window's thread. A list cut short by a crash only leaves some copies
+// for the temporary folder's own cleaning.
 void StagingFolder::writeList()
 {
     const QString list = chosen + QLatin1Char('/') + QLatin1String(listName);
@@ -204,9 +206,9 @@ void StagingFolder::writeList()
         lines += subfolderMark + folder.relativeFilePath(made).toUtf8() + '\n';
     for (const QString &copy : std::as_const(copies))
         lines += folder.relativeFilePath(copy).toUtf8() + '\n';
-    QSaveFile file(list);
-    if (file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size())
-        file.commit();
+    QFile file(list);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(lines);
 }
 
 void StagingFolder::removeWhatDeadCopiesLeft(const QString &tempPath)

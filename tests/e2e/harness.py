@@ -144,10 +144,14 @@ class Session:
         return self.window(role_name="push button", name="Compress")
 
     def focused(self, root):
-        """The control that has the keyboard focus, once there is one."""
-        return wait_until(lambda: self.fresh() and next(
-            (node for node in walk(root) if is_focused(node) and node.getRoleName() != "frame"), None),
-            "a control with the keyboard focus")
+        """The control that has the keyboard focus, once there is one: the
+        deepest focused node, as a widget that hands its focus to a child
+        (a row to its name) says it is focused too."""
+        def deepest():
+            self.fresh()
+            found = [node for node in walk(root) if is_focused(node) and node.getRoleName() != "frame"]
+            return found[-1] if found else None
+        return wait_until(deepest, "a control with the keyboard focus")
 
     def fresh(self):
         """The program's node with its cached tree dropped (switching libatspi's
