@@ -258,10 +258,15 @@ void CompressionRun::tellFailure(const QStringList &paths)
     dialog.hide();
     if (ending)
         return;
-    if (!unusable.isEmpty())
+    if (!unusable.isEmpty()) {
         MessageBox::tell(unusableMessage(unusable));
-    else
-        MessageBox::tell(QString::fromLatin1(failedText));
+        return;
+    }
+    // Otherwise the file 7-Zip failed on, as its output names it (a file
+    // held open by another program, a read that failed midway), on a line
+    // of its own under the verdict.
+    const QString failed = ArchiveJob::failedFileIn(job.output(), paths);
+    MessageBox::tell(QString::fromLatin1(failedText) + (failed.isEmpty() ? QString() : QLatin1Char('\n') + failed));
 }
 
 bool CompressionRun::eventFilter(QObject *watched, QEvent *event)

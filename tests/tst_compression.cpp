@@ -200,6 +200,10 @@ void TestCompression::tellsTheOutcome_data()
         << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
     QTest::newRow("cannot be started") << "" << "missing" << failedText;
     QTest::newRow("crash after the marker") << "" << "write;crash" << failedText;
+    // The file 7-Zip names as failed, under the verdict: the system's words
+    // for why are in the user's language, the path is the path.
+    QTest::newRow("7-Zip names the file it failed on")
+        << "" << "write;exit=2;print=\r\nWARNING: Zugriff verweigert\r\n<named>\r\n" << failedText + "\n<named>";
     // Blamed on the file, whatever words the system has for it.
     QTest::newRow("listed file gone mid-run") << "" << "write;remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
     QTest::newRow("destination appears mid-run") << "" << "write;touch=<in>/in.7z" << existsText;
@@ -211,7 +215,9 @@ void TestCompression::tellsTheOutcome()
     QFETCH(QString, before);
     QFETCH(QString, orders);
     QFETCH(QString, message);
-    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()).replace("<in>", in));
+    const QString named = QDir::toNativeSeparators(in + "/a.txt");
+    message.replace("<named>", named);
+    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()).replace("<in>", in).replace("<named>", named));
     if (orders == "missing")
         window->setArchiverProgram(env->root() + "/none");
     QStringList paths{writeFile(in + "/a.txt", "a"), stagedCopy("b.txt", "b")};
