@@ -1,6 +1,7 @@
 #include "app/CompressionRun.h"
 
 #include "ui/MessageBox.h"
+#include "app/NoReplaceMove.h"
 #include "app/TerminationWatch.h"
 
 #include <QCoreApplication>
@@ -18,17 +19,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
-
-#if defined(Q_OS_WIN)
-#include <qt_windows.h>
-// windows.h names its own MessageBox as a macro, which would rename ours.
-#undef MessageBox
-#else
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -60,32 +50,6 @@ bool existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-// A rename that fails when something is already at the target, so that a
-// file that appeared at the destination during the run is never replaced.
-bool moveWithoutReplacing(const QString &from, const QString &to)
-{
-#if defined(Q_OS_WIN)
-    return MoveFileExW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16()),
-                       reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16()),
-                       MOVEFILE_WRITE_THROUGH)
-           != 0;
-#else
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-#if defined(Q_OS_LINUX)
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    // Some file systems know no such rename; a hard link is as careful.
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-#endif
-    if (::link(source.constData(), target.constData()) != 0)
-        return false;
-    ::unlink(source.constData());
-    return true;
-#endif
 }
 
 } // namespace

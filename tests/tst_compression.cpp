@@ -1,6 +1,7 @@
 #include "ads/AdvWidget.h"
 #include "app/CompressionRun.h"
 #include "app/MainWidget.h"
+#include "app/NoReplaceMove.h"
 #include "ui/MessageBox.h"
 #include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
@@ -78,6 +79,9 @@ private slots:
     void cancelEndsAtOnceAndLeavesNothing_data();
     void cancelEndsAtOnceAndLeavesNothing();
     void windowKeepsWorkingWhileChecking();
+    void archiveReachesADeepFolder();
+    void longPathForm_data();
+    void longPathForm();
     void killedProgramLeavesNothing_data();
     void killedProgramLeavesNothing();
     void quittingMidRunLeavesNothing();
@@ -307,6 +311,50 @@ void TestCompression::windowKeepsWorkingWhileChecking()
 
     QVERIFY(checkSawTimer);
     QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
+}
+
+void TestCompression::archiveReachesADeepFolder()
+{
+    // Deeper than the 260 characters that Windows takes a path of without
+    // its long form: 7-Zip writes there, and the finished archive is moved
+    // to its name there.
+    FakeArchiver fake("write");
+    QString deep = env->root() + "/deep";
+    while (deep.size() <= 300)
+        deep += "/a folder named at some length";
+    QVERIFY(QDir().mkpath(deep));
+    const QString archive = deep + "/in.7z";
+    listFiles({writeFile(in + "/a.txt", "a")});
+    MainWidget::setNextDestinationAnswer(archive);
+    window->onBrowseDestinationFolderClicked();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{successText + "\n7z file is saved in " + QDir::toNativeSeparators(archive)});
+    QVERIFY(readFile(archive).startsWith("PK"));
+    QCOMPARE(entriesOf(deep), QStringList{"in.7z"});
+}
+
+void TestCompression::longPathForm_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+#ifdef Q_OS_WIN
+    // Taken literally by the system: absolute, cleaned, backslashes.
+    QTest::newRow("drive") << "C:/Users/anna/../anna/Trip/Trip.7z" << "\\\\?\\C:\\Users\\anna\\Trip\\Trip.7z";
+    QTest::newRow("share") << "//server/share/Trip/Trip.7z" << "\\\\?\\UNC\\server\\share\\Trip\\Trip.7z";
+    QTest::newRow("already long") << "\\\\?\\C:\\a\\b.7z" << "\\\\?\\C:\\a\\b.7z";
+#else
+    QTest::newRow("elsewhere as it is") << "/home/anna/../anna/Trip.7z" << "/home/anna/../anna/Trip.7z";
+#endif
+}
+
+void TestCompression::longPathForm()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(::longPathForm(path), expected);
 }
 
 void TestCompression::killedProgramLeavesNothing_data()
