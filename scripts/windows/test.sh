@@ -274,7 +274,7 @@ if window=$(window_with_title Brimlet 90); then
     else
         fail "a second copy of Brimlet" "$(tail -n 3 "$work/second.log")"
     fi
-    kill "$second" 2>/dev/null
+    kill -9 "$second" 2>/dev/null
 
     # The edges resize the frameless window that has the minimise box.
     eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -296,7 +296,7 @@ else
     fail "the installed program opens its window" "$(tail -n 5 "$work/installed.log")"
     ended=1
 fi
-kill "$program" 2>/dev/null
+kill -9 "$program" 2>/dev/null
 
 # The process ends with its window. It used to stay, now and then, for good:
 # a start-up thread of the MinGW build that ended after Qt had matched a
@@ -309,7 +309,7 @@ while [ $ended = 0 ] && [ $cycles -lt 5 ]; do
     program=$!
     window=$(window_with_title Brimlet 90) && closes_by_cross "$window" && wait_for 30 not_running "$program"
     ended=$?
-    kill "$program" 2>/dev/null
+    kill -9 "$program" 2>/dev/null
     cycles=$((cycles + 1))
 done
 if [ $ended = 0 ]; then
@@ -325,7 +325,8 @@ if wait_for 60 not_there "$installed" && [ ! -e "$menu" ] && [ "$(entries)" = 0 
 else
     fail "uninstall" "left: $(find "$installed" "$menu" 2>/dev/null | head -n 5 | tr '\n' ' ') $(entries) entries"
 fi
-wineserver -w
+# A process that stayed must not hold the test up for good.
+timeout 120 wineserver -w
 
 # --- the road through a real window ----------------------------------------------
 # Positions inside the windows (the bundled font keeps them as on Linux).
@@ -427,7 +428,7 @@ cancelled() {
 }
 if outcome=$(cancelled); then pass "a cancelled run leaves no archive and no 7z.exe behind"
 else fail "the cancelled run" "$outcome"; fi
-kill "$program" 2>/dev/null
+kill -9 "$program" 2>/dev/null
 
 log "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
