@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <utility>
+
 namespace {
 
 const char *const successMarker = "Everything is Ok";
@@ -42,6 +44,48 @@ bool hasSuccessLine(const QByteArray &output)
     return false;
 }
 
+// What a line of output finally shows: the archiver redraws in place with
+// backspaces and carriage returns, and ends lines with CR LF on Windows.
+QString shownText(QByteArray line)
+{
+    while (line.endsWith('\r'))
+        line.chop(1);
+    const qsizetype redrawn = qMax(line.lastIndexOf('\b'), line.lastIndexOf('\r'));
+    return QString::fromUtf8(line.mid(redrawn + 1));
+}
+
+#if defined(Q_OS_WIN)
+constexpr Qt::CaseSensitivity pathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity pathCase = Qt::CaseSensitive;
+#endif
+
+// Either, everywhere: a line that starts with a listed path and goes on
+// with a backslash names something inside it only on Windows, but nothing
+// else that starts so can be in the archiver's output.
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+const QLatin1String messageSeparator(" : ");
+
+// The path a line of output begins with, when it is the listed path or lies
+// inside it: the whole line, or what comes before " : " and the system's
+// words for the failure.
+QString pathAtStart(const QString &text, const QString &listed)
+{
+    if (listed.isEmpty() || !text.startsWith(listed, pathCase))
+        return QString();
+    const QString rest = text.mid(listed.size());
+    if (rest.trimmed().isEmpty() || rest.startsWith(messageSeparator))
+        return text.left(listed.size());
+    if (!isSeparator(rest.at(0)) && !isSeparator(listed.back()))
+        return QString();
+    const qsizetype message = text.indexOf(messageSeparator, listed.size());
+    return message < 0 ? text : text.left(message);
+}
+
 bool existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
@@ -68,10 +112,16 @@ QStringList ArchiveJob::arguments(const QString &archive, const QStringList &pat
     // same-named file from a subfolder slips in. -sse: an input that cannot
     // be opened fails the run instead of leaving an archive without it.
     // -sae: the archive gets exactly the name given, no ".zip" added (which
-    // would add to another archive of that name). -bsp1: the percentage on
-    // standard output.
-    QStringList args{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-spd"),
-                     QStringLiteral("-sse"), QStringLiteral("-sae"), QStringLiteral("-bsp1")};
+    // would add to another archive of that name). -mcu=on: every name is
+    // stored in UTF-8 with the ZIP format's flag for it; without it the
+    // Windows 7-Zip stores a name that fits the system's old DOS code page in
+    // that code page, unflagged, and every other computer reads it wrongly.
+    // -bsp1: the percentage on standard output; -bse1: the errors there too,
+    // in order, and -sccUTF-8 writes both in UTF-8, so that the path of a
+    // file that failed reads back whatever the system's code page.
+    QStringList args{QStringLiteral("a"),    QStringLiteral("-tzip"), QStringLiteral("-spd"),
+                     QStringLiteral("-sse"), QStringLiteral("-sae"),  QStringLiteral("-mcu=on"),
+                     QStringLiteral("-bsp1"), QStringLiteral("-bse1"), QStringLiteral("-sccUTF-8")};
     if (listFile.isEmpty())
         return args << archive << paths;
     // A name a list file cannot hold goes on the command line beside it.
@@ -140,6 +190,29 @@ ArchiveJob::Outcome ArchiveJob::judge(const QByteArray &standardOutput, int exit
     return Outcome::Failed;
 }
 
+QString ArchiveJob::failedFileIn(const QByteArray &standardOutput, const QStringList &paths)
+{
+    // 7-Zip names the file it failed on in a line of its own after its
+    // message ("WARNING: " and the system's words, in the user's language),
+    // and in its closing summary as "<path> : <the system's words>". Its own
+    // words are English; the path is the path in any language.
+    // As listed, and as the system writes paths (7-Zip's way on Windows).
+    QStringList listed;
+    for (const QString &path : paths)
+        listed << path << QDir::toNativeSeparators(path);
+    listed.removeDuplicates();
+    const QList<QByteArray> lines = standardOutput.split('\n');
+    for (const QByteArray &line : lines) {
+        const QString text = shownText(line);
+        for (const QString &path : std::as_const(listed)) {
+            const QString named = pathAtStart(text, path);
+            if (!named.isEmpty())
+                return named;
+        }
+    }
+    return QString();
+}
+
 void ArchiveJob::start(const QString &program, const QString &archivePath, const QStringList &paths)
 {
     if (running)
@@ -160,7 +233,8 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
 
     process = new QProcess(this);
     // Whatever the archiver might ask for would never be answered: it reads
-    // end-of-file instead of waiting for ever. Its error output is not read.
+    // end-of-file instead of waiting for ever. Its errors come on standard
+    // output (-bse1); what little else it might write elsewhere is not read.
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     ChildProcessGuard::prepare(process);
@@ -207,6 +281,11 @@ bool ArchiveJob::isRunning() const
 int ArchiveJob::percent() const
 {
     return currentPercent;
+}
+
+const QByteArray &ArchiveJob::output() const
+{
+    return standardOutput;
 }
 
 void ArchiveJob::cancel()

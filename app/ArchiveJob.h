@@ -41,10 +41,16 @@ public:
     static QStringList unusableNames(const QStringList &paths, const std::atomic_bool *cancelled = nullptr);
     // The verdict on an archiver that exited normally.
     static Outcome judge(const QByteArray &standardOutput, int exitCode, bool archiveExists);
+    // The file the archiver's output names as the one it failed on: a listed
+    // path, or one inside a listed folder, as the archiver wrote it. Empty
+    // when the output names none.
+    static QString failedFileIn(const QByteArray &standardOutput, const QStringList &paths);
 
     void start(const QString &program, const QString &archive, const QStringList &paths);
     bool isRunning() const;
     int percent() const;
+    // Everything the archiver wrote in its last run (its errors included).
+    const QByteArray &output() const;
 
     // Standard output as it arrives, in pieces of any size.
     void consumeOutput(const QByteArray &chunk);

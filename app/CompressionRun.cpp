@@ -1,5 +1,6 @@
 #include "app/CompressionRun.h"
 
+#include "app/NoReplaceMove.h"
 #include "app/PrivateFolder.h"
 #include "app/TerminationWatch.h"
 #include "ui/MessageBox.h"
@@ -16,17 +17,6 @@
 
 #include <atomic>
 #include <memory>
-
-#if defined(Q_OS_WIN)
-#include <qt_windows.h>
-// windows.h names its own MessageBox as a macro, which would rename ours.
-#undef MessageBox
-#else
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -58,32 +48,6 @@ bool existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-// A rename that fails when something is already at the target, so that a
-// file that appeared at the destination during the run is never replaced.
-bool moveWithoutReplacing(const QString &from, const QString &to)
-{
-#if defined(Q_OS_WIN)
-    return MoveFileExW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16()),
-                       reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16()),
-                       MOVEFILE_WRITE_THROUGH)
-           != 0;
-#else
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-#if defined(Q_OS_LINUX)
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    // Some file systems know no such rename; a hard link is as careful.
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-#endif
-    if (::link(source.constData(), target.constData()) != 0)
-        return false;
-    ::unlink(source.constData());
-    return true;
-#endif
 }
 
 } // namespace
@@ -243,8 +207,13 @@ void CompressionRun::tellFailure(const QStringList &paths)
     dialog.hide();
     if (ending)
         return;
-    if (!unusable.isEmpty())
+    if (!unusable.isEmpty()) {
         MessageBox::tell(unusableMessage(unusable));
-    else
-        MessageBox::tell(QString::fromLatin1(failedText));
+        return;
+    }
+    // Otherwise the file 7-Zip failed on, as its output names it (a file
+    // held open by another program, a read that failed midway), on a line
+    // of its own under the verdict.
+    const QString failed = ArchiveJob::failedFileIn(job.output(), paths);
+    MessageBox::tell(QString::fromLatin1(failedText) + (failed.isEmpty() ? QString() : QLatin1Char('\n') + failed));
 }

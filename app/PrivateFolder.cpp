@@ -1,5 +1,7 @@
 #include "app/PrivateFolder.h"
 
+#include "app/NoReplaceMove.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -53,7 +55,7 @@ QString makeFolder(const QString &parent)
         QString name = parent + QLatin1String(namePrefix);
         for (int i = 0; i < 10; ++i)
             name += QLatin1Char(letters[QRandomGenerator::system()->bounded(36)]);
-        if (CreateDirectoryW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(name).utf16()), &attributes))
+        if (CreateDirectoryW(reinterpret_cast<LPCWSTR>(longPathForm(name).utf16()), &attributes))
             made = name;
         else if (GetLastError() != ERROR_ALREADY_EXISTS)
             break;

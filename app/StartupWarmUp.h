@@ -7,7 +7,8 @@
 // image format plugins (Qt loads every one of them the first time it reads a
 // PNG by name, looking for one that claims the format). The window is built
 // meanwhile; whatever is not ready when it is needed is waited for there,
-// as before. Lives for as long as the application object, inside it.
+// as before. Lives for as long as the application object, inside it; its two
+// threads stay, idle, until the process ends (see StartupWarmUp.cpp).
 class StartupWarmUp
 {
 public:

@@ -10,8 +10,20 @@
 #include <QIcon>
 #include <QTimer>
 
+#if defined(Q_OS_WIN)
+#include <qt_windows.h>
+#endif
+
 int main(int argc, char **argv)
 {
+#if defined(Q_OS_WIN)
+    // Held for as long as the program runs (the system lets it go when the
+    // process ends), so that the installer can tell that Brimlet is running
+    // and its files are in use (dist/windows/brimlet.nsi asks for it by this
+    // name). A second copy of the program opens the same mutex and runs all
+    // the same.
+    CreateMutexW(nullptr, FALSE, L"Local\\BrimletRunning");
+#endif
     int result = 0;
     {
         QApplication app(argc, argv);

@@ -51,12 +51,24 @@ bool within(int low, int value, int high)
 
 } // namespace
 
+Qt::WindowFlags FrameLess::frameFlags()
+{
+#if defined(Q_OS_WIN)
+    // With the minimise box, Windows minimises and restores the window when
+    // its taskbar button is clicked; without it the click does nothing. It
+    // draws no frame for it. (On X11 the same hint brings the frame back.)
+    return Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint;
+#else
+    return Qt::FramelessWindowHint;
+#endif
+}
+
 FrameLess::FrameLess(QWidget *target)
     : target(target), cursorChanged(false), leftButtonPressed(false), pressedEdge(None),
       hoverEdge(None), borderWidth(5), dragStart(false)
 {
     target->setAttribute(Qt::WA_MouseTracking);
-    target->setWindowFlags(Qt::FramelessWindowHint);
+    target->setWindowFlags(frameFlags());
     target->setAttribute(Qt::WA_Hover);
     target->installEventFilter(this);
     rubberBand = std::make_unique<QRubberBand>(QRubberBand::Rectangle);

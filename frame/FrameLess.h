@@ -30,8 +30,12 @@ public:
     Q_ENUM(Edge)
     Q_DECLARE_FLAGS(Edges, Edge)
 
+    // Makes the target frameless (with the flags below) and movable.
     explicit FrameLess(QWidget *target);
     ~FrameLess() override;
+
+    // The window flags of a frameless window on this system.
+    static Qt::WindowFlags frameFlags();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

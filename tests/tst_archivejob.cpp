@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +18,10 @@
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <qt_windows.h>
+#endif
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #endif
 
 using Outcome = ArchiveJob::Outcome;
@@ -44,6 +49,8 @@ private slots:
     void judgesOutput();
     void readsProgressInAnyPieces();
     void readsTheFileBeingPacked();
+    void namesTheFileItFailedOn_data();
+    void namesTheFileItFailedOn();
     void unusableInsideAListedFolder();
     void onlyFilesAndFoldersArePacked_data();
     void onlyFilesAndFoldersArePacked();
@@ -105,6 +112,60 @@ void TestArchiveJob::readsTheFileBeingPacked()
             seen << signal.at(0).toString();
         QCOMPARE(seen, (QStringList{"in/a.bin", "in/b c.bin", "in/d.bin"}));
     }
+}
+
+void TestArchiveJob::namesTheFileItFailedOn_data()
+{
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QStringList>("paths"); // as they were listed for the recording
+    QTest::addColumn<QString>("expected");
+
+    // Recorded with the program's own arguments (see data/archiver/README.md).
+    const QString onLinux = QStringLiteral("/tmp/brimlet-rec/in/");
+    QTest::newRow("7zz: unreadable listed file")
+        << recorded("unreadable-linux.out") << QStringList{onLinux + "open.txt", onLinux + "private ü.txt"}
+        << onLinux + "private ü.txt";
+    // Inside a listed folder: the path from the folder on, as 7-Zip found it.
+    QTest::newRow("7zz: unreadable file in a listed folder")
+        << recorded("unreadable-in-folder-linux.out") << QStringList{onLinux + "open.txt", onLinux + "Фото альбом"}
+        << onLinux + "Фото альбом/2024/закрыто.jpg";
+    // Named only in the closing summary, before the system's words.
+    QTest::newRow("7zz: listed file gone, the summary")
+        << recorded("missing.out") << QStringList{"in/missing.txt"} << "in/missing.txt";
+    // Neither a file beside a listed one nor one that only starts like it.
+    QTest::newRow("7zz: a listed name's beginning is not it")
+        << recorded("unreadable-linux.out") << QStringList{onLinux + "open.txt", onLinux + "private"} << QString();
+    // The Windows 7z.exe under Wine, a file held open without sharing by
+    // another program; the system's words in English and in Russian.
+    const QString onWindows = QStringLiteral("C:\\rec\\in\\");
+    QTest::newRow("7z.exe: held without sharing")
+        << recorded("held-windows.out") << QStringList{onWindows + "notes.txt", onWindows + "mail.pst"}
+        << onWindows + "mail.pst";
+    QTest::newRow("7z.exe, Russian: held without sharing")
+        << recorded("held-ru-windows.out") << QStringList{onWindows + "notes.txt", onWindows + "Почта.pst"}
+        << onWindows + "Почта.pst";
+    QTest::newRow("7z.exe, Greek: held inside a listed folder")
+        << recorded("held-in-folder-el-windows.out") << QStringList{onWindows + "notes.txt", onWindows + "Αλληλογραφία"}
+        << onWindows + "Αλληλογραφία\\Ελληνικά.pst";
+    QTest::newRow("7z.exe, Russian: listed file gone")
+        << recorded("missing-ru-windows.out") << QStringList{onWindows + "notes.txt", onWindows + "исчез.txt"}
+        << onWindows + "исчез.txt";
+#ifdef Q_OS_WIN
+    // Listed as Qt writes paths, in another case: named as 7-Zip wrote it.
+    QTest::newRow("7z.exe: listed with slashes, in another case")
+        << recorded("held-windows.out") << QStringList{"c:/REC/in/notes.txt", "c:/REC/in/MAIL.pst"}
+        << onWindows + "mail.pst";
+#endif
+    QTest::newRow("success names nothing")
+        << recorded("progress.out") << QStringList{onLinux + "open.txt"} << QString();
+}
+
+void TestArchiveJob::namesTheFileItFailedOn()
+{
+    QFETCH(QByteArray, out);
+    QFETCH(QStringList, paths);
+    QFETCH(QString, expected);
+    QCOMPARE(ArchiveJob::failedFileIn(out, paths), expected);
 }
 
 void TestArchiveJob::unusableInsideAListedFolder()
@@ -267,6 +328,28 @@ void TestArchiveJob::realArchiverTakesThousandsOfNames()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // The program's own run of the archiver, its job and its arguments, for
+    // the tests under Wine and for recording what 7-Zip prints: packs the
+    // paths into the archive with the shipped 7-Zip, writes what the
+    // archiver printed to standard output as it came, and ends with 0 only
+    // when the run succeeded.
+    if (app.arguments().value(1) == QStringLiteral("--pack")) {
+        ArchiveJob job;
+        Outcome outcome = Outcome::Failed;
+        QEventLoop loop;
+        QObject::connect(&job, &ArchiveJob::finished, &loop, [&](Outcome result) {
+            outcome = result;
+            loop.quit();
+        });
+        job.start(sevenZip(), app.arguments().value(2), app.arguments().mid(3));
+        if (job.isRunning())
+            loop.exec();
+#ifdef Q_OS_WIN
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        std::fwrite(job.output().constData(), 1, size_t(job.output().size()), stdout);
+        return outcome == Outcome::Succeeded ? 0 : 1;
+    }
     // The check as another user sees it, in a child process.
     if (app.arguments().value(1) == QStringLiteral("--unusable")) {
         for (const QString &name : ArchiveJob::unusableNames(app.arguments().mid(2)))

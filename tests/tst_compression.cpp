@@ -1,6 +1,7 @@
 #include "ads/AdvWidget.h"
 #include "app/CompressionRun.h"
 #include "app/MainWidget.h"
+#include "app/NoReplaceMove.h"
 #include "filelist/FileList.h"
 #include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
@@ -162,6 +163,9 @@ private slots:
     void cancelEndsAtOnceAndLeavesNothing();
     void windowKeepsWorkingWhileChecking();
     void cancelWhileCheckingEndsAtOnce();
+    void archiveReachesADeepFolder();
+    void longPathForm_data();
+    void longPathForm();
     void killedProgramLeavesNothing_data();
     void killedProgramLeavesNothing();
     void quittingMidRunLeavesNothing();
@@ -294,6 +298,10 @@ void TestCompression::tellsTheOutcome_data()
 #endif
     QTest::newRow("cannot be started") << "" << "missing" << failedText;
     QTest::newRow("crash after the marker") << "" << "write;crash" << failedText;
+    // The file 7-Zip names as failed, under the verdict: the system's words
+    // for why are in the user's language, the path is the path.
+    QTest::newRow("7-Zip names the file it failed on")
+        << "" << "write;exit=2;print=\r\nWARNING: Zugriff verweigert\r\n<named>\r\n" << failedText + "\n<named>";
     // Blamed on the file, whatever words the system has for it.
     QTest::newRow("listed file gone mid-run") << "" << "write;remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
     QTest::newRow("destination appears mid-run") << "" << "write;touch=<in>/in.7z" << existsText;
@@ -305,7 +313,9 @@ void TestCompression::tellsTheOutcome()
     QFETCH(QString, before);
     QFETCH(QString, orders);
     QFETCH(QString, message);
-    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()).replace("<in>", in));
+    const QString named = QDir::toNativeSeparators(in + "/a.txt");
+    message.replace("<named>", named);
+    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()).replace("<in>", in).replace("<named>", named));
     if (orders == "missing")
         window->setArchiverProgram(env->root() + "/none");
     QStringList paths{writeFile(in + "/a.txt", "a"), stagedCopy("b.txt", "b")};
@@ -437,6 +447,50 @@ void TestCompression::windowKeepsWorkingWhileChecking()
 
     QVERIFY(checkSawTimer);
     QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
+}
+
+void TestCompression::archiveReachesADeepFolder()
+{
+    // Deeper than the 260 characters that Windows takes a path of without
+    // its long form: 7-Zip writes there, and the finished archive is moved
+    // to its name there.
+    FakeArchiver fake("write");
+    QString deep = env->root() + "/deep";
+    while (deep.size() <= 300)
+        deep += "/a folder named at some length";
+    QVERIFY(QDir().mkpath(deep));
+    const QString archive = deep + "/in.7z";
+    listFiles({writeFile(in + "/a.txt", "a")});
+    MainWidget::setNextDestinationAnswer(archive);
+    window->onBrowseDestinationFolderClicked();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    QCOMPARE(MessageBox::answeredTexts(), QStringList{successText + "\n7z file is saved in " + QDir::toNativeSeparators(archive)});
+    QVERIFY(readFile(archive).startsWith("PK"));
+    QCOMPARE(entriesOf(deep), QStringList{"in.7z"});
+}
+
+void TestCompression::longPathForm_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+#ifdef Q_OS_WIN
+    // Taken literally by the system: absolute, cleaned, backslashes.
+    QTest::newRow("drive") << "C:/Users/anna/../anna/Trip/Trip.7z" << "\\\\?\\C:\\Users\\anna\\Trip\\Trip.7z";
+    QTest::newRow("share") << "//server/share/Trip/Trip.7z" << "\\\\?\\UNC\\server\\share\\Trip\\Trip.7z";
+    QTest::newRow("already long") << "\\\\?\\C:\\a\\b.7z" << "\\\\?\\C:\\a\\b.7z";
+#else
+    QTest::newRow("elsewhere as it is") << "/home/anna/../anna/Trip.7z" << "/home/anna/../anna/Trip.7z";
+#endif
+}
+
+void TestCompression::longPathForm()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(::longPathForm(path), expected);
 }
 
 void TestCompression::killedProgramLeavesNothing_data()

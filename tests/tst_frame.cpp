@@ -8,6 +8,10 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 namespace {
 
 void sendMouse(QWidget *receiver, QEvent::Type type, const QPoint &global, Qt::MouseButton button,
@@ -96,6 +100,7 @@ private slots:
     void maximizedWindowOffersNoResizing();
     void helpButtonOpensNewWindowPerClick();
     void minimizeButtonMinimizesOwnWindow();
+    void taskbarCanMinimizeTheWindow();
 };
 
 void TestFrame::hoverShowsCursorOfZone_data()
@@ -204,6 +209,26 @@ void TestFrame::minimizeButtonMinimizesOwnWindow()
     QTest::mouseClick(f.button(QStringLiteral("Minimize")), Qt::LeftButton);
     QTRY_VERIFY(f.window.isMinimized());
     QVERIFY(!other.isMinimized());
+}
+
+// Windows minimises a window from its taskbar button only when it has the
+// minimise box; the window stays without a frame all the same. On X11 the
+// same hint brings a frame back, so there the window is frameless alone.
+void TestFrame::taskbarCanMinimizeTheWindow()
+{
+    QWidget window;
+    FrameLess frameLess(&window);
+#ifndef Q_OS_WIN
+    QCOMPARE(window.windowFlags() & ~Qt::WindowType_Mask, Qt::WindowFlags(Qt::FramelessWindowHint));
+#else
+    if (QGuiApplication::platformName() != QLatin1String("windows"))
+        QSKIP("the window style is the windows platform's: run with -platform windows");
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const LONG_PTR style = GetWindowLongPtrW(reinterpret_cast<HWND>(window.winId()), GWL_STYLE);
+    QVERIFY(style & WS_MINIMIZEBOX);
+    QVERIFY(!(style & (WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX)));
+#endif
 }
 
 QTEST_MAIN(TestFrame)

@@ -83,12 +83,6 @@ zip=$build/Brimlet-$version-portable.zip
 rm -f "$zip"
 (cd "$build/deploy" && zip -q -r -X "$zip" Brimlet)
 
-# The uninstaller removes the installed files by name, deepest folders first.
-(cd "$deploy" && find . -type f | sed 's|^\./||; s|/|\\|g; s|.*|    Delete "$INSTDIR\\&"|') >"$build/uninstall-files.nsh"
-(cd "$deploy" && find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|    RMDir "$INSTDIR\\&"|') >"$build/uninstall-folders.nsh"
 setup=$build/Brimlet-Setup-$version.exe
-makensis -V2 -DVERSION="$version" -DDEPLOY="$deploy" -DOUTFILE="$setup" \
-    -DICON="$root/resources/icon.ico" \
-    -DFILES="$build/uninstall-files.nsh" -DFOLDERS="$build/uninstall-folders.nsh" \
-    dist/windows/brimlet.nsi >"$build/makensis.log" || { cat "$build/makensis.log" >&2; exit 1; }
+./scripts/windows/make-installer.sh "$deploy" "$version" "$setup"
 log "made $(du -h "$setup" | cut -f1) $setup and $(du -h "$zip" | cut -f1) $zip"

@@ -7,7 +7,7 @@ set -eu
 packages="
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 nsis zip unzip
-    dpkg-dev patch xz-utils
+    dpkg-dev patch xz-utils locales
 "
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -51,4 +51,8 @@ if [ -n "$missing" ]; then
     # shellcheck disable=SC2086
     run_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 fi
+# The Wine tests write archives in a Russian and a Greek locale.
+for locale in ru_RU el_GR; do
+    locale -a | grep -qx "$locale.utf8" || run_as_root localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+done
 exit 0

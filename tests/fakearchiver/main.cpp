@@ -1,6 +1,7 @@
 // A stand-in for the 7-Zip console program, for tests that need a given
 // behaviour. It takes its orders from the environment, since its arguments
 // are the archiver's command line:
+//   FAKE_ARCHIVER_PRINT        what to print on standard output first, as 7-Zip's words
 //   FAKE_ARCHIVER_REMOVE       a file to delete first, as if it went mid-run
 //   FAKE_ARCHIVER_WRITE        "1": write a small archive at the archive name
 //   FAKE_ARCHIVER_TOUCH        a file to write meanwhile, as if the user made it
@@ -67,6 +68,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (order("FAKE_ARCHIVER_IGNORE_TERM") == QLatin1String("1"))
         std::signal(SIGTERM, SIG_IGN);
+    std::fputs(order("FAKE_ARCHIVER_PRINT").toUtf8().constData(), stdout);
+    std::fflush(stdout);
     QFile::remove(order("FAKE_ARCHIVER_REMOVE"));
     if (order("FAKE_ARCHIVER_WRITE") == QLatin1String("1"))
         writeFile(archiveName(QCoreApplication::arguments()), "PK\x05\x06" + QByteArray(18, '\0'));
