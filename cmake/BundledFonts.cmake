@@ -22,9 +22,13 @@ foreach(face Regular SemiBold Bold)
 endforeach()
 
 # Stored as they are: the font files barely shrink, and start-up reads them.
-qt_add_resources(brimlet "brimlet_fonts"
-    PREFIX "/fonts"
-    BASE "${CMAKE_CURRENT_BINARY_DIR}/fonts"
-    OPTIONS -no-compress
-    FILES ${brimlet_fonts}
-)
+# The program carries them, and so do the tests that look at its texts.
+function(brimlet_add_fonts target)
+    qt_add_resources(${target} "${target}_fonts"
+        PREFIX "/fonts"
+        BASE "${CMAKE_BINARY_DIR}/fonts"
+        OPTIONS -no-compress
+        FILES ${brimlet_fonts}
+    )
+endfunction()
+brimlet_add_fonts(brimlet)

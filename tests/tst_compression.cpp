@@ -729,6 +729,8 @@ void TestCompression::realArchiverWritesExactlyTheName()
     QCOMPARE(filesUnder(extracted),
              (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}, {"renamed.txt", "d\n"}}));
     QCOMPARE(QFileInfo(extracted + "/renamed.txt").lastModified(), modified);
+    // The copy 7-Zip read goes after the success, and its folder with it.
+    QVERIFY2(!QFileInfo::exists(StagingFolder::path()), qPrintable(entriesOf(StagingFolder::path()).join(", ")));
 }
 
 int main(int argc, char **argv)

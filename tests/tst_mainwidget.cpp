@@ -182,7 +182,7 @@ void TestMainWidget::namesAreTextOnRowsAndDestination()
 
 void TestMainWidget::longDestinationKeepsWindowWidth()
 {
-    QString folder = QStringLiteral("/data");
+    QString folder = environment.root();
     while (folder.size() < 280)
         folder += QStringLiteral("/a synced folder & more");
     const QString destination = QDir::toNativeSeparators(folder + QStringLiteral("/a synced folder & more.7z"));
@@ -192,13 +192,15 @@ void TestMainWidget::longDestinationKeepsWindowWidth()
     window.resize(700, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // As narrow as the window gets, with another system's fonts too.
+    const int width = window.width();
     window.onDestinationPathInit(folder + QStringLiteral("/notes.txt"));
 
     auto *path = window.findChild<PathButton *>(QStringLiteral("Destination_path"));
     QVERIFY(path);
     QTRY_VERIFY(path->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QCOMPARE(window.width(), 700);
+    QCOMPARE(window.width(), width);
     const QRect inWindow(path->mapTo(&window, QPoint(0, 0)), path->size());
     QVERIFY2(window.rect().contains(inWindow), "the path stays inside the window");
     auto *compress = window.findChild<QPushButton *>(QStringLiteral("Compress"));

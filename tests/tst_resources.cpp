@@ -3,8 +3,9 @@
 #include "filelist/SingleFileWidget.h"
 #include "frame/HeaderWidget.h"
 #include "help/HelpWidget.h"
-#include "ui/MessageBox.h"
 #include "support/TestSupport.h"
+#include "ui/MessageBox.h"
+#include "ui/StyleSheet.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -113,6 +114,8 @@ void TestResources::styleSheetReachesItsWidgets()
 
 void TestResources::boxButtonsHaveRoomAroundTheirWords()
 {
+    // The box's words in the font the program brings, as it shows them.
+    StyleSheet::useBundledFont();
     qApp->setStyleSheet(QStringLiteral("file:///:/qrc/style.qss"));
     MessageBox box;
     box.setStandardButtons(QMessageBox::Ok | QMessageBox::Yes);

@@ -21,7 +21,9 @@ ProgressDialog::ProgressDialog(const QString &text, QWidget *parent)
     , bar(new QProgressBar)
     , cancelButton(new QPushButton(QStringLiteral("Cancel")))
 {
-    setWindowTitle(QStringLiteral("Brimlet"));
+    // What it is doing, as a screen reader names the window; the message
+    // box, which tells the outcome, keeps the program's name.
+    setWindowTitle(text);
     // The modality first: setWindowModality() puts back the plain dialog
     // flags, and with them a platform frame with minimise and maximise.
     setWindowModality(Qt::ApplicationModal);
@@ -54,6 +56,7 @@ QString ProgressDialog::text() const
 void ProgressDialog::setText(const QString &text)
 {
     textLabel->setText(text);
+    setWindowTitle(text);
 }
 
 QString ProgressDialog::detail() const

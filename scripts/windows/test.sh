@@ -341,8 +341,16 @@ windows_sized() { # width height -> visible windows of that size
         [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && echo "$id"
     done
 }
-has_box() { [ -n "$(windows_sized 400 200)" ]; }
-box() { wait_for "$1" has_box && windows_sized 400 200 | tail -n 1; }
+# The message box is titled "Brimlet"; the progress dialog, of the same size,
+# by what it is doing ("Compressing...").
+message_boxes() {
+    titled=$(xdotool search --onlyvisible --name '^Brimlet$' 2>/dev/null)
+    for id in $(windows_sized 400 200); do
+        echo "$titled" | grep -qx "$id" && echo "$id"
+    done
+}
+has_box() { [ -n "$(message_boxes)" ]; }
+box() { wait_for "$1" has_box && message_boxes | tail -n 1; }
 choose_files() { # main-window paths...
     click "$1" $BROWSE; shift
     dialog=$(window_with_title "Select one or more files to open" 30) || return 1
@@ -415,7 +423,7 @@ cancelled() {
     click "$main" $COMPRESS
     # 7z.exe writes into a private folder beside the destination.
     wait_for 60 writing "$drive_c/road/Big" || { echo "7z.exe did not start writing"; return 1; }
-    progress=$(xdotool search --onlyvisible --name '^Brimlet$' | grep -vx "$main" | tail -n 1)
+    progress=$(xdotool search --onlyvisible --name '^Compressing\.\.\.$' | tail -n 1)
     [ -n "$progress" ] || { echo "no progress dialog"; return 1; }
     eval "$(xdotool getwindowgeometry --shell "$progress")"
     click "$progress" $((WIDTH / 2)) 10
