@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -150,7 +151,7 @@ QString StagingFolder::subfolder(int number)
     if (existsOrIsLink(candidate) || !QDir().mkdir(candidate, ownerOnly))
         return QString();
     subfolders << candidate;
-    writeList();
+    note('+', candidate, true);
     return candidate;
 }
 
@@ -161,7 +162,7 @@ QString StagingFolder::reserveTemporary(const QString &target)
     if (!file.open())
         return QString();
     copies << file.fileName();
-    writeList();
+    note('+', file.fileName());
     return file.fileName();
 }
 
@@ -177,7 +178,7 @@ void StagingFolder::recordCopy(const QString &copyPath)
     // name differs from it only in case.
     forgetCopy(copyPath);
     copies << copyPath;
-    writeList();
+    note('+', copyPath);
 }
 
 void StagingFolder::discardCopy(const QString &copyPath)
@@ -186,29 +187,21 @@ void StagingFolder::discardCopy(const QString &copyPath)
         return;
     QFile::remove(copyPath);
     forgetCopy(copyPath);
-    writeList();
+    note('-', copyPath);
 }
 
-// Written in place, without asking the disk to confirm it: that would wait
-// for the copy just made, hundreds of megabytes, to reach the disk first, on
-// the window's thread. A list cut short by a crash only leaves some copies
-// for the temporary folder's own cleaning.
-void StagingFolder::writeList()
+// Each change to our copies is one line added to the list kept in the
+// folder: "+" and a path made, "-" and a path gone, relative to the folder
+// ("+folder:2" for a subfolder made). The list is only ever added to, never
+// rewritten: a file rewritten in place is written out to the disk at once,
+// behind whatever the disk still has to write (a copy of hundreds of
+// megabytes just made), and the window's thread would wait for all of it.
+void StagingFolder::note(char change, const QString &path, bool isFolder)
 {
-    const QString list = chosen + QLatin1Char('/') + QLatin1String(listName);
-    if (copies.isEmpty() && subfolders.isEmpty()) {
-        QFile::remove(list);
-        return;
-    }
-    const QDir folder(chosen);
-    QByteArray lines;
-    for (const QString &made : std::as_const(subfolders))
-        lines += subfolderMark + folder.relativeFilePath(made).toUtf8() + '\n';
-    for (const QString &copy : std::as_const(copies))
-        lines += folder.relativeFilePath(copy).toUtf8() + '\n';
-    QFile file(list);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(lines);
+    QFile list(chosen + QLatin1Char('/') + QLatin1String(listName));
+    if (list.open(QIODevice::WriteOnly | QIODevice::Append))
+        list.write(change + QByteArray(isFolder ? subfolderMark : "")
+                   + QDir(chosen).relativeFilePath(path).toUtf8() + '\n');
 }
 
 void StagingFolder::removeWhatDeadCopiesLeft(const QString &tempPath)
@@ -231,21 +224,30 @@ void StagingFolder::removeListedIn(const QString &folder)
     if (!list.open(QIODevice::ReadOnly))
         return;
     QStringList madeFolders;
+    QSet<QString> files;
     for (const QByteArray &line : list.readAll().split('\n')) {
-        QString entry = QString::fromUtf8(line);
+        const bool made = line.startsWith('+');
+        QString entry = QString::fromUtf8(line.mid(1));
         const bool isFolder = entry.startsWith(QLatin1String(subfolderMark));
         if (isFolder)
             entry.remove(0, int(qstrlen(subfolderMark)));
         // Only what lies inside the folder.
-        if (entry.isEmpty() || QDir::cleanPath(entry).startsWith(QLatin1String("..")) || QDir::isAbsolutePath(entry))
+        if ((!made && !line.startsWith('-')) || entry.isEmpty()
+            || QDir::cleanPath(entry).startsWith(QLatin1String("..")) || QDir::isAbsolutePath(entry))
             continue;
         const QString path = folder + QLatin1Char('/') + entry;
         if (isFolder)
-            madeFolders << path;
-        else if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink())
-            QFile::remove(path);
+            madeFolders.prepend(path);
+        else if (made)
+            files.insert(path);
+        else
+            files.remove(path);
     }
     list.close();
+    for (const QString &path : std::as_const(files)) {
+        if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink())
+            QFile::remove(path);
+    }
     list.remove();
     for (const QString &made : std::as_const(madeFolders))
         QDir().rmdir(made);

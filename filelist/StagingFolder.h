@@ -69,7 +69,7 @@ private:
     void choose(const QString &tempPath);
     bool tryToTake(const QString &candidate);
     void forgetCopy(const QString &copyPath);
-    void writeList();
+    void note(char change, const QString &path, bool isFolder = false);
     static void removeListedIn(const QString &folder);
     QString subfolder(int number);
     static bool isOurOwnFolder(const QString &folder);
