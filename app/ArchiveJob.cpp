@@ -86,12 +86,6 @@ QString pathAtStart(const QString &text, const QString &listed)
     return message < 0 ? text : text.left(message);
 }
 
-bool existsOrIsLink(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 } // namespace
 
 ArchiveJob::ArchiveJob(QObject *parent)
@@ -218,7 +212,7 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
     if (running)
         return;
     archive = archivePath;
-    archiveExisted = existsOrIsLink(archive);
+    archiveExisted = FolderWalk::existsOrIsLink(archive);
     running = true;
     cancelRequested = false;
     currentPercent = 0;
@@ -371,7 +365,7 @@ void ArchiveJob::onProcessFinished(int exitCode, QProcess::ExitStatus status)
     else if (status == QProcess::CrashExit)
         finish(Outcome::Failed);
     else
-        finish(judge(standardOutput, exitCode, existsOrIsLink(archive)));
+        finish(judge(standardOutput, exitCode, FolderWalk::existsOrIsLink(archive)));
 }
 
 void ArchiveJob::onProcessError(QProcess::ProcessError error)
@@ -385,7 +379,7 @@ void ArchiveJob::finish(Outcome outcome)
 {
     // Nothing was at the archive's name before this run, so whatever is
     // there now is this run's own partial or incomplete archive.
-    if (outcome != Outcome::Succeeded && !archiveExisted && existsOrIsLink(archive))
+    if (outcome != Outcome::Succeeded && !archiveExisted && FolderWalk::existsOrIsLink(archive))
         QFile::remove(archive);
     removeListFile();
     process->disconnect(this);

@@ -3,6 +3,7 @@
 #include "app/NoReplaceMove.h"
 #include "app/PrivateFolder.h"
 #include "app/TerminationWatch.h"
+#include "filelist/FolderWalk.h"
 #include "ui/MessageBox.h"
 
 #include <QCoreApplication>
@@ -44,12 +45,6 @@ QString unusableMessage(const QStringList &names)
     return text;
 }
 
-bool existsOrIsLink(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 } // namespace
 
 CompressionRun::CompressionRun(const QString &archiverProgram, QWidget *window, TerminationWatch *termination)
@@ -74,7 +69,7 @@ void CompressionRun::setCheckForTests(std::function<QStringList(const QStringLis
 
 CompressionRun::Ending CompressionRun::exec(const QString &destination, const QStringList &paths)
 {
-    if (existsOrIsLink(destination))
+    if (FolderWalk::existsOrIsLink(destination))
         return stopBeforeArchiver(QString::fromLatin1(existsText));
 
     dialog.show();
@@ -183,7 +178,7 @@ CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, con
         return Ending::Failed;
     }
     if (!moveWithoutReplacing(archive, destination)) {
-        const bool taken = existsOrIsLink(destination);
+        const bool taken = FolderWalk::existsOrIsLink(destination);
         MessageBox::tell(QString::fromLatin1(taken ? existsText : failedText));
         return Ending::Failed;
     }

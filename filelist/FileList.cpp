@@ -90,12 +90,6 @@ bool copyInChunks(const QString &source, const QString &target, BackgroundWork::
         && out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-bool existsOrIsLink(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 } // namespace
 
 float FileList::Entry::size() const
@@ -386,7 +380,7 @@ FileList::CopyOutcome FileList::copyUnderName(const QString &source, const QStri
 // appeared meanwhile stays and the copy fails.
 bool FileList::placeCopy(const QString &temporary, const QString &target)
 {
-    if (existsOrIsLink(target) && staging().isCopy(target))
+    if (FolderWalk::existsOrIsLink(target) && staging().isCopy(target))
         staging().discardCopy(target);
     if (!QFile::rename(temporary, target))
         return false;

@@ -259,3 +259,9 @@ bool FolderWalk::canRead(const QString &path)
     return ::access(QFile::encodeName(path).constData(), R_OK) == 0;
 #endif
 }
+
+bool FolderWalk::existsOrIsLink(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}

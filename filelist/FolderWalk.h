@@ -42,4 +42,7 @@ public:
 
     // Whether the archiver will be able to open this regular file.
     static bool canRead(const QString &path);
+
+    // Whether anything lies at path, a link to nothing included.
+    static bool existsOrIsLink(const QString &path);
 };

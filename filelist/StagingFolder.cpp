@@ -1,6 +1,7 @@
 #include "filelist/StagingFolder.h"
 
 #include "filelist/FileNames.h"
+#include "filelist/FolderWalk.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,12 +25,6 @@ constexpr int mostRunningCopies = 64;
 
 // Subfolders tried for copies whose names others' files already hold.
 constexpr int mostSubfolders = 100;
-
-bool existsOrIsLink(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
 
 const char baseName[] = "velmora";
 const char lockSuffix[] = ".lock";
@@ -99,7 +94,7 @@ bool StagingFolder::tryToTake(const QString &candidate)
     std::unique_ptr<QLockFile> candidateLock = lockFor(candidate);
     if (!candidateLock->tryLock(0))
         return false;
-    if (existsOrIsLink(candidate) && !isOurOwnFolder(candidate))
+    if (FolderWalk::existsOrIsLink(candidate) && !isOurOwnFolder(candidate))
         return false;
     lock = std::move(candidateLock);
     chosen = candidate;
@@ -133,7 +128,7 @@ QString StagingFolder::placeFor(const QString &name)
         if (folder.isEmpty())
             continue;
         const QString candidate = folder + QLatin1Char('/') + name;
-        if (!existsOrIsLink(candidate) || isCopy(candidate))
+        if (!FolderWalk::existsOrIsLink(candidate) || isCopy(candidate))
             return candidate;
     }
     return QString();
@@ -148,7 +143,7 @@ QString StagingFolder::subfolder(int number)
     const QString candidate = folder() + QLatin1Char('/') + QString::number(number);
     if (subfolders.contains(candidate))
         return candidate;
-    if (existsOrIsLink(candidate) || !QDir().mkdir(candidate, ownerOnly))
+    if (FolderWalk::existsOrIsLink(candidate) || !QDir().mkdir(candidate, ownerOnly))
         return QString();
     subfolders << candidate;
     note('+', candidate, true);
