@@ -10,6 +10,7 @@ import sys
 import tempfile
 import time
 import traceback
+import zipfile
 
 import gi
 gi.require_version("Atspi", "2.0")
@@ -122,6 +123,24 @@ def crop(picture, box, margin=3):
 def dump(node, depth=0):
     lines = ["  " * depth + f"[{node.getRoleName()}] {node.name!r} {text_of(node)!r}"]
     return lines + [line for child in children(node) for line in dump(child, depth + 1)]
+
+
+def write_files(folder, files):
+    """Makes the user's files (name: bytes) in a new folder."""
+    os.makedirs(folder)
+    for name, content in files.items():
+        with open(os.path.join(folder, name), "wb") as handle:
+            handle.write(content)
+
+
+def check_archive(destination, packed, folder, files):
+    """The archive holds exactly packed (name: bytes), whatever its name says
+    it is a ZIP file, and the user's files are as they were."""
+    with zipfile.ZipFile(destination) as archive:
+        found = {name: archive.read(name) for name in archive.namelist()}
+    check_equal(found, packed, "the archive's files")
+    for name, content in files.items():
+        check_equal(open(os.path.join(folder, name), "rb").read(), content, f"the user's {name}")
 
 
 class Session:

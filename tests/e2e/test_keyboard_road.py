@@ -6,7 +6,6 @@ box (OK, not Open); the archive checked as the mouse road checks it. The
 list is named and its buttons name the files they act on."""
 
 import os
-import zipfile
 
 import harness
 
@@ -29,10 +28,7 @@ def tab_to(session, window, name, presses=30):
 
 def test(session):
     folder = os.path.join(session.files, "Trip files")
-    os.makedirs(folder)
-    for name, content in FILES.items():
-        with open(os.path.join(folder, name), "wb") as handle:
-            handle.write(content)
+    harness.write_files(folder, FILES)
     destination = f"{folder}/Trip files.7z"
 
     window = session.start()
@@ -86,12 +82,8 @@ def test(session):
     harness.wait_until(lambda: not harness.is_showing(box), "the box to close on Escape")
     harness.wait_until(lambda: session.listed_names(window) == [], "the list to be emptied")
 
-    with zipfile.ZipFile(destination) as archive:
-        packed = {name: archive.read(name) for name in archive.namelist()}
-    harness.check_equal(packed, {"README": FILES["README"], "overview.md": FILES["notes.md"],
-                                 "data.bin": FILES["data.bin"]}, "the archive's files")
-    for name, content in FILES.items():
-        harness.check_equal(open(os.path.join(folder, name), "rb").read(), content, f"the user's {name}")
+    harness.check_archive(destination, {"README": FILES["README"], "overview.md": FILES["notes.md"],
+                                        "data.bin": FILES["data.bin"]}, folder, FILES)
 
     tab_to(session, window, "Cancel")
     harness.key("Return")
