@@ -17,11 +17,6 @@ std::function<void()> &pauseForTestsFunction()
 
 } // namespace
 
-bool BackgroundWork::Progress::isCancelled() const
-{
-    return cancelled.load();
-}
-
 const std::atomic_bool *BackgroundWork::Progress::cancelFlag() const
 {
     return &cancelled;

@@ -28,8 +28,7 @@ public:
     class Progress
     {
     public:
-        bool isCancelled() const;
-        // For code that polls a flag of its own kind.
+        // Turns true when the caller no longer wants the work done.
         const std::atomic_bool *cancelFlag() const;
         // How far the work is; a total of 0 or less means it is not known.
         void report(qint64 done, qint64 total);

@@ -1,7 +1,7 @@
 #include "filelist/FileList.h"
 
+#include "disk/FolderWalk.h"
 #include "filelist/BackgroundWork.h"
-#include "filelist/FolderWalk.h"
 #include "filelist/StagingFolder.h"
 
 #include <QDir>
@@ -10,12 +10,6 @@
 
 #include <algorithm>
 #include <memory>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -26,7 +20,6 @@ constexpr float unitsPerMegabyte = 1048576.0f;
 // The largest byte count that still comes to 500.0 MB once it is held as a
 // float; a folder walk may stop as soon as it has counted more than this.
 constexpr qint64 largestAcceptedBytes = 524288016;
-constexpr qint64 copyChunkBytes = 1 << 20;
 
 const char *const existsText = "The file with the name you provided exists";
 const char *const renameExistsText = "The file with the name you provided exists, Please choose another name";
@@ -37,57 +30,6 @@ const char *const exceededText = "You can't add more than 500 MB of files";
 QString fileNameOf(const QString &path)
 {
     return QFileInfo(QFile(path)).fileName();
-}
-
-// Opens a regular file for reading, and nothing else: a named pipe would
-// block the open, a device would give bytes for ever.
-bool openRegularFile(QFile &file)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-#else
-    return FolderWalk::kindOf(file.fileName()) == FolderWalk::Kind::RegularFile && file.open(QIODevice::ReadOnly);
-#endif
-}
-
-// The copy is the file under another name and nothing else: the same bytes
-// and the same modification time, so that the archive stores it as it would
-// the file itself. It is always writable, whatever the source's attributes,
-// so that it can be removed again.
-bool copyInChunks(const QString &source, const QString &target, BackgroundWork::Progress &progress)
-{
-    QFile in(source);
-    QFile out(target);
-    if (!openRegularFile(in) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    progress.pauseForTests();
-    const qint64 total = in.size();
-    qint64 copied = 0;
-    QByteArray chunk(copyChunkBytes, Qt::Uninitialized);
-    while (!progress.isCancelled()) {
-        const qint64 read = in.read(chunk.data(), chunk.size());
-        if (read == 0)
-            break;
-        if (read < 0 || out.write(chunk.constData(), read) != read)
-            return false;
-        copied += read;
-        progress.report(copied, total);
-    }
-    if (progress.isCancelled() || !out.flush())
-        return false;
-    out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
-    out.close();
-    return out.error() == QFileDevice::NoError
-        && out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 } // namespace
@@ -326,67 +268,21 @@ void FileList::renameOne(const QString &path, const QString &newName)
         emit refused(QString::fromLatin1(renameExistsText));
         return;
     }
-    QString copy;
-    const CopyOutcome outcome = copyUnderName(path, newName, &copy);
+    const StagingFolder::Copy copy = staging().copyUnderName(path, newName, *backgroundWork);
     // A copy the user stopped needs no word about it.
-    if (outcome == CopyOutcome::Failed)
+    if (copy.outcome == StagingFolder::Outcome::Failed)
         emit refused(QString::fromLatin1(copyFailedText));
-    if (outcome != CopyOutcome::Made)
+    if (copy.outcome != StagingFolder::Outcome::Made)
         return;
     Entry renamed = found->second;
     erase(path);
-    renamed.path = copy;
+    renamed.path = copy.path;
     renamed.name = newName;
     insert(renamed);
     // Our earlier copy of it is not needed any more; the user's file always stays.
-    if (!FileNames::sameName(path, copy))
+    if (!FileNames::sameName(path, copy.path))
         staging().discardCopy(path);
-    emit entryRenamed(path, copy);
-}
-
-// Copies source into the staging folder under newName, on a worker.
-FileList::CopyOutcome FileList::copyUnderName(const QString &source, const QString &newName, QString *copy)
-{
-    if (FolderWalk::kindOf(source) != FolderWalk::Kind::RegularFile || !staging().prepare())
-        return CopyOutcome::Failed;
-    const QString target = staging().placeFor(newName);
-    const QString temporary = target.isEmpty() ? QString() : staging().reserveTemporary(target);
-    if (temporary.isEmpty())
-        return CopyOutcome::Failed;
-    auto copied = std::make_shared<bool>(false);
-    const bool finished = backgroundWork->run(
-        QStringLiteral("Copying the file for its new name..."), QDir::toNativeSeparators(source),
-        [source, temporary, copied](BackgroundWork::Progress &progress) {
-            const bool made = copyInChunks(source, temporary, progress);
-            // Ended after the user stopped waiting: nothing of it stays.
-            if (!progress.claimResult() || !made) {
-                QFile::remove(temporary);
-                return;
-            }
-            *copied = true;
-        });
-    if (!finished || !*copied || !placeCopy(temporary, target)) {
-        staging().discardCopy(temporary);
-        return finished ? CopyOutcome::Failed : CopyOutcome::Stopped;
-    }
-    *copy = target;
-    return CopyOutcome::Made;
-}
-
-// Gives the finished copy its name. What lies there is one of our own copies
-// (placeFor never offers anything else), which the new one replaces; on a
-// disk that ignores case that may be the source itself in another case,
-// read already. The move itself never replaces anything, so a file that
-// appeared meanwhile stays and the copy fails.
-bool FileList::placeCopy(const QString &temporary, const QString &target)
-{
-    if (FolderWalk::existsOrIsLink(target) && staging().isCopy(target))
-        staging().discardCopy(target);
-    if (!QFile::rename(temporary, target))
-        return false;
-    staging().discardCopy(temporary);
-    staging().recordCopy(target);
-    return true;
+    emit entryRenamed(path, copy.path);
 }
 
 bool FileList::isNameTaken(const QString &name, const QString &except) const

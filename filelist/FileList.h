@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelist/FileNames.h"
+#include "disk/FileNames.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -109,9 +109,6 @@ private:
 
     bool read(Entry &entry);
     bool readFolder(Entry &entry);
-    enum class CopyOutcome { Made, Failed, Stopped };
-    CopyOutcome copyUnderName(const QString &source, const QString &newName, QString *copy);
-    bool placeCopy(const QString &temporary, const QString &target);
     bool tryToList(const Entry &entry);
 
     void insert(const Entry &entry);

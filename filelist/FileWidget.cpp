@@ -3,7 +3,7 @@
 #include "filelist/BackgroundWork.h"
 #include "filelist/FileList.h"
 #include "filelist/SingleFileWidget.h"
-#include "ui/ProgressDialog.h"
+#include "filelist/WorkDialog.h"
 #include "ui/StyledBackground.h"
 
 #include <QApplication>
@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QQueue>
 #include <QScrollArea>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -27,7 +26,6 @@
 namespace {
 
 constexpr int columnCount = 7;
-constexpr int dialogRefreshMs = 100;
 
 QQueue<QString> &nextRenameAnswers()
 {
@@ -93,8 +91,9 @@ void FileWidget::connectList()
         beforeMessage();
         emit refused(message);
     });
-    connect(list->work(), &BackgroundWork::slow, this, &FileWidget::showWorkDialog);
-    connect(list->work(), &BackgroundWork::ended, this, &FileWidget::closeWorkDialog);
+    // The list as it stands so far shows under the dialog.
+    connect(list->work(), &BackgroundWork::slow, this, &FileWidget::showPlacedRows);
+    new WorkDialog(list->work(), this);
     connect(qApp, &QApplication::focusChanged, this, &FileWidget::keepFocusInView);
 }
 
@@ -349,36 +348,6 @@ void FileWidget::showPlacedRows()
 void FileWidget::beforeMessage()
 {
     showPlacedRows();
-}
-
-void FileWidget::showWorkDialog(const QString &labelText, const QString &detail)
-{
-    showPlacedRows();
-    auto *dialog = new ProgressDialog(labelText, window());
-    workDialog = dialog;
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setDetail(detail);
-    BackgroundWork *work = list->work();
-    connect(dialog, &ProgressDialog::cancelRequested, work, &BackgroundWork::cancel);
-    auto *refresher = new QTimer(dialog);
-    const auto refresh = [dialog, work] {
-        const int percent = work->percent();
-        dialog->setRange(0, percent < 0 ? 0 : 100);
-        if (percent >= 0)
-            dialog->setValue(percent);
-    };
-    connect(refresher, &QTimer::timeout, dialog, refresh);
-    refresher->start(dialogRefreshMs);
-    refresh();
-    dialog->show();
-}
-
-void FileWidget::closeWorkDialog()
-{
-    if (!workDialog)
-        return;
-    workDialog->disconnect(list->work());
-    workDialog->close();
 }
 
 void FileWidget::paintEvent(QPaintEvent *)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelist/FileNames.h"
+#include "disk/FileNames.h"
 
 #include <QHash>
 #include <QPointer>
@@ -11,7 +11,6 @@
 #include <map>
 
 class FileList;
-class ProgressDialog;
 class QGridLayout;
 class QScrollArea;
 class SingleFileWidget;
@@ -86,8 +85,6 @@ private:
     void holdRowsBack();
     void showPlacedRows();
 
-    void showWorkDialog(const QString &labelText, const QString &detail);
-    void closeWorkDialog();
     void keepFocusInView(QWidget *old, QWidget *now);
     void moveFocusAfterRemoval();
 
@@ -103,7 +100,6 @@ private:
     QScrollArea *scrollArea;
     int openRowChanges = 0;
     bool rowsHeldBack = false;
-    QPointer<ProgressDialog> workDialog;
     // The last row placed, which the next one follows in the Tab order.
     QPointer<QWidget> lastTabStop;
     // A row that had the focus is being removed: the focus goes to the row

@@ -1,24 +1,21 @@
 #include "filelist/StagingFolder.h"
 
-#include "filelist/FileNames.h"
-#include "filelist/FolderWalk.h"
+#include "disk/FileCopy.h"
+#include "disk/FileNames.h"
+#include "disk/FolderWalk.h"
+#include "disk/OwnerOnlyFolder.h"
+#include "filelist/BackgroundWork.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
+#include <memory>
 
 namespace {
-
-constexpr QFile::Permissions ownerOnly =
-    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
 // Enough for every running copy a user could have open at once.
 constexpr int mostRunningCopies = 64;
@@ -53,22 +50,22 @@ StagingFolder &StagingFolder::ofThisProgram()
     return folder;
 }
 
-QString StagingFolder::path()
+QString StagingFolder::path() const
 {
-    return ofThisProgram().folder();
+    return chosen;
 }
 
-void StagingFolder::remove()
-{
-    ofThisProgram().tidyUp();
-}
-
-QString StagingFolder::folder()
+// Chooses, locks and makes the folder in one step, so that nobody can take
+// the name between the choice and the making. A folder made before and gone
+// since (tidied after a success) is made again, unless someone else has
+// taken its name meanwhile: then another name is chosen.
+bool StagingFolder::take()
 {
     const QString tempPath = QDir::tempPath();
-    if (tempPath != chosenIn)
-        choose(tempPath);
-    return chosen;
+    if (lock && tempPath == chosenIn && OwnerOnlyFolder::ensure(chosen))
+        return true;
+    choose(tempPath);
+    return bool(lock);
 }
 
 void StagingFolder::choose(const QString &tempPath)
@@ -82,42 +79,19 @@ void StagingFolder::choose(const QString &tempPath)
     }
     // Every name is someone else's, which another user on a shared temporary
     // folder can arrange: a folder of our own under a name nobody can guess.
-    QTemporaryDir own(base + QStringLiteral("-XXXXXX"));
-    own.setAutoRemove(false);
-    if (!own.isValid() || !tryToTake(own.path()))
-        chosen = base;
+    const QString own = OwnerOnlyFolder::makeUnique(tempPath, QLatin1String(baseName) + QLatin1Char('-'));
+    if (own.isEmpty() || !tryToTake(own))
+        release();
 }
 
 bool StagingFolder::tryToTake(const QString &candidate)
 {
     // Beside the folder, so that the folder itself can go when emptied.
     std::unique_ptr<QLockFile> candidateLock = lockFor(candidate);
-    if (!candidateLock->tryLock(0))
-        return false;
-    if (FolderWalk::existsOrIsLink(candidate) && !isOurOwnFolder(candidate))
+    if (!candidateLock->tryLock(0) || !OwnerOnlyFolder::ensure(candidate))
         return false;
     lock = std::move(candidateLock);
     chosen = candidate;
-    return true;
-}
-
-bool StagingFolder::prepare()
-{
-    const QString target = folder();
-    if (!lock)
-        return false;
-    const QFileInfo info(target);
-    // A dangling link does not "exist", so links are looked at first.
-    if (!info.isSymLink() && !info.isJunction() && !info.exists()) {
-        QDir().mkpath(info.absolutePath());
-        // Created owner-only from the start: another user on a shared
-        // temporary folder must never see or fill it, not even briefly.
-        QDir().mkdir(target, ownerOnly);
-    }
-    if (!isOurOwnFolder(target))
-        return false;
-    // A folder left by an older run may be readable by others; close it.
-    QFile::setPermissions(target, ownerOnly);
     return true;
 }
 
@@ -139,11 +113,11 @@ QString StagingFolder::placeFor(const QString &name)
 QString StagingFolder::subfolder(int number)
 {
     if (number == 1)
-        return folder();
-    const QString candidate = folder() + QLatin1Char('/') + QString::number(number);
+        return chosen;
+    const QString candidate = chosen + QLatin1Char('/') + QString::number(number);
     if (subfolders.contains(candidate))
         return candidate;
-    if (FolderWalk::existsOrIsLink(candidate) || !QDir().mkdir(candidate, ownerOnly))
+    if (FolderWalk::existsOrIsLink(candidate) || !OwnerOnlyFolder::ensure(candidate))
         return QString();
     subfolders << candidate;
     note('+', candidate, true);
@@ -161,10 +135,62 @@ QString StagingFolder::reserveTemporary(const QString &target)
     return file.fileName();
 }
 
-bool StagingFolder::holds(const QString &path)
+bool StagingFolder::holds(const QString &path) const
 {
-    const QString inside = folder() + QLatin1Char('/');
+    if (chosen.isEmpty())
+        return false;
+    const QString inside = chosen + QLatin1Char('/');
     return QString::compare(path.left(inside.size()), inside, FileNames::caseSensitivity()) == 0;
+}
+
+StagingFolder::Copy StagingFolder::copyUnderName(const QString &source, const QString &newName, BackgroundWork &work)
+{
+    if (FolderWalk::kindOf(source) != FolderWalk::Kind::RegularFile || !take())
+        return {};
+    const QString target = placeFor(newName);
+    const QString temporary = target.isEmpty() ? QString() : reserveTemporary(target);
+    if (temporary.isEmpty())
+        return {};
+    auto copied = std::make_shared<bool>(false);
+    const bool finished = work.run(
+        QStringLiteral("Copying the file for its new name..."), QDir::toNativeSeparators(source),
+        [source, temporary, copied](BackgroundWork::Progress &progress) {
+            FileCopy copy(source, temporary);
+            bool made = copy.open();
+            if (made) {
+                progress.pauseForTests();
+                made = copy.run(progress.cancelFlag(), [&progress](qint64 done, qint64 total) {
+                    progress.report(done, total);
+                });
+            }
+            // Ended after the user stopped waiting: nothing of it stays.
+            if (!progress.claimResult() || !made) {
+                QFile::remove(temporary);
+                return;
+            }
+            *copied = true;
+        });
+    if (!finished || !*copied || !placeCopy(temporary, target)) {
+        discardCopy(temporary);
+        return {finished ? Outcome::Failed : Outcome::Stopped, QString()};
+    }
+    return {Outcome::Made, target};
+}
+
+// Gives the finished copy its name. What lies there is one of our own copies
+// (placeFor never offers anything else), which the new one replaces; on a
+// disk that ignores case that may be the source itself in another case,
+// read already. The move itself never replaces anything, so a file that
+// appeared meanwhile stays and the copy fails.
+bool StagingFolder::placeCopy(const QString &temporary, const QString &target)
+{
+    if (FolderWalk::existsOrIsLink(target) && isCopy(target))
+        discardCopy(target);
+    if (!QFile::rename(temporary, target))
+        return false;
+    discardCopy(temporary);
+    recordCopy(target);
+    return true;
 }
 
 void StagingFolder::recordCopy(const QString &copyPath)
@@ -208,7 +234,7 @@ void StagingFolder::removeWhatDeadCopiesLeft(const QString &tempPath)
         // Taken only from a holder that died (or never held it); let go
         // again, which removes it, at the end of this turn.
         std::unique_ptr<QLockFile> lock = lockFor(folder);
-        if (lock->tryLock(0) && isOurOwnFolder(folder))
+        if (lock->tryLock(0) && OwnerOnlyFolder::isOwn(folder))
             removeListedIn(folder);
     }
 }
@@ -265,7 +291,7 @@ void StagingFolder::forgetCopy(const QString &copyPath)
 
 void StagingFolder::tidyUp()
 {
-    if (!chosen.isEmpty() && isOurOwnFolder(chosen)) {
+    if (!chosen.isEmpty() && OwnerOnlyFolder::isOwn(chosen)) {
         for (const QString &copy : std::as_const(copies))
             QFile::remove(copy);
         QFile::remove(chosen + QLatin1Char('/') + QLatin1String(listName));
@@ -285,16 +311,4 @@ void StagingFolder::release()
     chosen.clear();
     copies.clear();
     subfolders.clear();
-}
-
-bool StagingFolder::isOurOwnFolder(const QString &folder)
-{
-    const QFileInfo info(folder);
-    if (info.isSymLink() || info.isJunction() || !info.isDir())
-        return false;
-#ifdef Q_OS_UNIX
-    if (info.ownerId() != ::geteuid())
-        return false;
-#endif
-    return true;
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class BackgroundWork;
 class QLockFile;
 
 // The folder that holds copies of renamed files, under the system's
@@ -12,9 +13,10 @@ class QLockFile;
 // takes "velmora", one that finds it held by a live process takes a sibling
 // ("velmora-2", ...), and when another user holds all those names, one of
 // its own under a name nobody can guess. The temporary folder may be shared
-// between users, so a folder is only used when it is a real folder of our
-// own. The copies made there are listed in it, so that a copy of the
-// program that died can be tidied after by the next one.
+// between users, so a name is only used when this program can make the
+// folder there, owner-only, or finds its own. The copies made there are
+// listed in it, so that a copy of the program that died can be tidied
+// after by the next one.
 class StagingFolder
 {
 public:
@@ -28,51 +30,52 @@ public:
     // folders if nothing else is in them; a live copy's folder, and anything
     // a program did not list as its own copy, stay.
     static void removeWhatDeadCopiesLeft(const QString &tempPath);
-    // ofThisProgram().folder() and ofThisProgram().tidyUp().
-    static QString path();
-    static void remove();
 
-    // Chosen, and held, when first asked; chosen afresh should the system's
-    // temporary folder change.
-    QString folder();
+    // The folder in use, or an empty string before the first copy (and
+    // after release()).
+    QString path() const;
+    // Whether path lies in the folder in use, or in a subfolder of it.
+    bool holds(const QString &path) const;
+    // Whether path is one of the copies made here.
+    bool isCopy(const QString &path) const;
 
-    // Creates the folder (owner-only) when missing. False when it cannot be
-    // used safely: not held, not creatable, a link, or someone else's.
-    bool prepare();
-
-    // Where a new copy of this name goes: right in the folder, unless a
-    // file there is not one of our copies (an archive the user saved here,
-    // say), which is never replaced; then in a subfolder of our own. Empty
-    // when there is no such place.
-    QString placeFor(const QString &name);
-    // An empty file of our own beside target, for a copy to be written into
-    // before it takes target's name; recorded as ours until then.
-    QString reserveTemporary(const QString &target);
-    // Whether path lies in this folder, or in a subfolder of it.
-    bool holds(const QString &path);
-
-    // The copies made here, which tidyUp() removes again.
-    void recordCopy(const QString &copyPath);
+    enum class Outcome { Made, Failed, Stopped };
+    struct Copy
+    {
+        Outcome outcome = Outcome::Failed;
+        // Where the copy is, once made.
+        QString path;
+    };
+    // Copies source into the folder under newName on work's worker, while
+    // the caller's event loop runs on: takes the folder if none is held yet,
+    // finds the copy its place, copies, and records the copy as ours. A
+    // file there that is not one of our copies (an archive the user saved
+    // there, say) is never replaced: the copy then goes into a subfolder of
+    // our own. Stopped when the user cancelled; nothing of it stays then.
+    Copy copyUnderName(const QString &source, const QString &newName, BackgroundWork &work);
     // Removes a copy made here.
     void discardCopy(const QString &copyPath);
-    bool isCopy(const QString &path) const;
 
     // Removes the copies made here, then the folder if nothing else is in
     // it: whatever someone else put there stays, the folder with it.
     void tidyUp();
 
-    // Lets the folder go for another running copy to take; the next use
+    // Lets the folder go for another running copy to take; the next copy
     // chooses again. Happens by itself when the program ends.
     void release();
 
 private:
+    bool take();
     void choose(const QString &tempPath);
     bool tryToTake(const QString &candidate);
+    QString placeFor(const QString &name);
+    QString subfolder(int number);
+    QString reserveTemporary(const QString &target);
+    bool placeCopy(const QString &temporary, const QString &target);
+    void recordCopy(const QString &copyPath);
     void forgetCopy(const QString &copyPath);
     void note(char change, const QString &path, bool isFolder = false);
     static void removeListedIn(const QString &folder);
-    QString subfolder(int number);
-    static bool isOurOwnFolder(const QString &folder);
 
     QString chosenIn;
     QString chosen;

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -10,6 +11,8 @@
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
+#else
+#include <sys/time.h>
 #endif
 
 namespace TestSupport {
@@ -113,6 +116,34 @@ QMap<QString, QByteArray> filesUnder(const QString &root)
         files.insert(QDir(root).relativeFilePath(path), readFile(path));
     }
     return files;
+}
+
+QStringList copiesIn(const QString &stagingFolder)
+{
+    QStringList entries = entriesOf(stagingFolder);
+    entries.removeAll(QStringLiteral(".brimlet-copies"));
+    return entries;
+}
+
+bool setModified(const QString &path, qint64 secondsSinceEpoch)
+{
+#ifdef Q_OS_UNIX
+    const timeval then{time_t(secondsSinceEpoch), 0};
+    const timeval times[2] = {then, then};
+    return ::utimes(QFile::encodeName(path).constData(), times) == 0;
+#else
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite)
+        && file.setFileTime(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch), QFileDevice::FileModificationTime);
+#endif
+}
+
+QStringList signalTexts(const QList<QList<QVariant>> &caught)
+{
+    QStringList all;
+    for (const QList<QVariant> &signal : caught)
+        all << signal.value(0).toString();
+    return all;
 }
 
 bool runProgram(const QString &program, const QStringList &args, QByteArray *out)

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QVariant>
 
 namespace TestSupport {
 
@@ -40,6 +41,12 @@ QByteArray readFile(const QString &path);
 QStringList entriesOf(const QString &folder);
 // Every file under root: its path relative to root, and its content.
 QMap<QString, QByteArray> filesUnder(const QString &root);
+// What lies in a staging folder but the list of our copies kept there.
+QStringList copiesIn(const QString &stagingFolder);
+// Sets a file's or folder's modification time; false when that fails.
+bool setModified(const QString &path, qint64 secondsSinceEpoch);
+// The first argument of each signal a spy caught, as text.
+QStringList signalTexts(const QList<QList<QVariant>> &caught);
 // Runs a program to its end; true when it exited with 0. Its output goes to *out.
 bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr);
 // Debian's 7-Zip, or an empty string when it is not installed.

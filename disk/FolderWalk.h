@@ -45,4 +45,11 @@ public:
 
     // Whether anything lies at path, a link to nothing included.
     static bool existsOrIsLink(const QString &path);
+
+    // What of the listed paths has gone or cannot be read, a listed
+    // folder's content included, named as the user knows it: a listed file
+    // by its name, anything inside a listed folder from that folder's name
+    // on. Packing it would fail. Stops early, with what it found so far,
+    // once *cancelled turns true.
+    static QStringList unusableNames(const QStringList &paths, const std::atomic_bool *cancelled = nullptr);
 };

@@ -1,4 +1,4 @@
-#include "filelist/FileNames.h"
+#include "disk/FileNames.h"
 
 #include <QStringList>
 

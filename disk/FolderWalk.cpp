@@ -1,4 +1,6 @@
-#include "filelist/FolderWalk.h"
+#include "disk/FolderWalk.h"
+
+#include "disk/LongPath.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -248,8 +250,10 @@ bool FolderWalk::canRead(const QString &path)
     // Asking Windows only tells whether the file exists. The archiver opens
     // a file for reading and lets others read it meanwhile, no more: a file
     // another program holds open without sharing, or for writing, fails it.
-    HANDLE file = CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
-                              GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    // In the long form, as the archiver opens it: a file deeper than 260
+    // characters is as readable as any other.
+    const QString longForm = longPathForm(path);
+    HANDLE file = CreateFileW(longPathWide(longForm), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -264,4 +268,28 @@ bool FolderWalk::existsOrIsLink(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+QStringList FolderWalk::unusableNames(const QStringList &paths, const std::atomic_bool *cancelled)
+{
+    QStringList names;
+    for (const QString &path : paths) {
+        if (cancelled && cancelled->load())
+            break;
+        const QString name = QFileInfo(path).fileName();
+        switch (kindOf(path)) {
+        case Kind::Folder:
+            names << walk(path, Purpose::Check, -1, cancelled).unusable;
+            break;
+        case Kind::RegularFile:
+            if (!canRead(path))
+                names << name;
+            break;
+        case Kind::Missing:
+        case Kind::Special:
+            names << name;
+            break;
+        }
+    }
+    return names;
 }

@@ -2,11 +2,11 @@
 
 #include <QString>
 
-// A folder of our own inside another folder, under a name nobody can guess,
-// that only this user may enter (mode 0700; on Windows a protected access
-// list that names this user alone). Whatever another user does in the
-// folder around it, nothing in here can be read, added or replaced. The
-// folder goes, with all it holds, when this goes.
+// A folder of our own inside another folder, under a name nobody can guess
+// (".brimlet-" and six random characters), that only this user may enter
+// (see OwnerOnlyFolder). Whatever another user does in the folder around
+// it, nothing in here can be read, added or replaced. The folder goes, with
+// all it holds, when this goes.
 class PrivateFolder
 {
 public:
