@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/ArchiverOutput.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-
-#include <atomic>
 
 // Runs the archiver for one archive without blocking: starts it, reads its
 // output as it comes (the percentage it prints), stops it on request and
@@ -23,37 +23,11 @@ public:
     explicit ArchiveJob(QObject *parent = nullptr);
     ~ArchiveJob() override;
 
-    // The archiver's command line for packing exactly these paths; with a
-    // list file the paths are read from it instead, but for those it cannot
-    // hold (fitsListFile).
-    static QStringList arguments(const QString &archive, const QStringList &paths,
-                                 const QString &listFile = QString());
-    // Whether the paths go on the command line or, when they would make it
-    // too long for the system, into a list file.
-    static bool needsListFile(const QString &archive, const QStringList &paths);
-    static bool fitsListFile(const QString &path);
-    // A path's line in a list file, read back by the archiver exactly.
-    static QByteArray listFileLine(const QString &path);
-    // What has gone or cannot be read, a listed folder's content included,
-    // named as the user knows it: a listed file by its name, anything inside
-    // a listed folder from that folder's name on. Packing it would fail.
-    // Stops early, with what it found so far, once *cancelled turns true.
-    static QStringList unusableNames(const QStringList &paths, const std::atomic_bool *cancelled = nullptr);
-    // The verdict on an archiver that exited normally.
-    static Outcome judge(const QByteArray &standardOutput, int exitCode, bool archiveExists);
-    // The file the archiver's output names as the one it failed on: a listed
-    // path, or one inside a listed folder, as the archiver wrote it. Empty
-    // when the output names none.
-    static QString failedFileIn(const QByteArray &standardOutput, const QStringList &paths);
-
     void start(const QString &program, const QString &archive, const QStringList &paths);
     bool isRunning() const;
     int percent() const;
     // Everything the archiver wrote in its last run (its errors included).
     const QByteArray &output() const;
-
-    // Standard output as it arrives, in pieces of any size.
-    void consumeOutput(const QByteArray &chunk);
 
 public slots:
     // Kills the archiver at once: a cancelled archive is discarded anyway,
@@ -73,10 +47,10 @@ private:
     bool writeListFile(const QStringList &paths);
     void removeListFile();
     void readStandardOutput();
+    // Standard output as it arrives, in pieces of any size.
+    void consumeOutput(const QByteArray &chunk);
     void onProcessFinished(int exitCode, QProcess::ExitStatus status);
     void onProcessError(QProcess::ProcessError error);
-    static int percentIn(const QByteArray &segment, int otherwise);
-    static QString fileIn(const QByteArray &segment, const QString &otherwise);
     void finish(Outcome outcome);
 
     QProcess *process = nullptr;
@@ -85,8 +59,5 @@ private:
     bool archiveExisted = false;
     bool running = false;
     bool cancelRequested = false;
-    int currentPercent = 0;
-    QString currentFile;
-    QByteArray standardOutput;
-    QByteArray pendingSegment;
+    ArchiverOutput reader;
 };

@@ -1,9 +1,9 @@
 #include "app/CompressionRun.h"
 
-#include "app/NoReplaceMove.h"
-#include "app/PrivateFolder.h"
 #include "app/TerminationWatch.h"
-#include "filelist/FolderWalk.h"
+#include "disk/FolderWalk.h"
+#include "disk/NoReplaceMove.h"
+#include "disk/PrivateFolder.h"
 #include "ui/MessageBox.h"
 
 #include <QCoreApplication>
@@ -111,7 +111,7 @@ QStringList CompressionRun::findUnusable(const QStringList &paths)
     // the window keeps painting meanwhile. The worker has its own copy of
     // what it checks, so the wait may end at once on Cancel.
     auto stop = std::make_shared<std::atomic_bool>(false);
-    std::function<QStringList()> check = [paths, stop] { return ArchiveJob::unusableNames(paths, stop.get()); };
+    std::function<QStringList()> check = [paths, stop] { return FolderWalk::unusableNames(paths, stop.get()); };
     if (checkForTests())
         check = [paths, forTests = checkForTests()] { return forTests(paths); };
     QFutureWatcher<QStringList> watcher;
@@ -209,6 +209,6 @@ void CompressionRun::tellFailure(const QStringList &paths)
     // Otherwise the file 7-Zip failed on, as its output names it (a file
     // held open by another program, a read that failed midway), on a line
     // of its own under the verdict.
-    const QString failed = ArchiveJob::failedFileIn(job.output(), paths);
+    const QString failed = ArchiverOutput::failedFileIn(job.output(), paths);
     MessageBox::tell(QString::fromLatin1(failedText) + (failed.isEmpty() ? QString() : QLatin1Char('\n') + failed));
 }

@@ -1,6 +1,7 @@
 #include "app/MainWidget.h"
 
 #include "app/CompressionRun.h"
+#include "app/FileDialogs.h"
 #include "app/PathButton.h"
 #include "app/TerminationWatch.h"
 #include "ui/MessageBox.h"
@@ -15,7 +16,6 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -30,13 +30,13 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 
 namespace {
 
 // One row of the list and the list's margins.
 constexpr int listLeastHeight = 120;
 
+const char *const initialDestination = "C:/Users/username/Documents/compressed_files";
 const char *const zeroSizeText = "Total size: <b>0.0 MB</b> of 500MB limit";
 
 QString sizeLineText(float size)
@@ -52,16 +52,6 @@ QString sizeLineText(float size)
     return QStringLiteral("Total size: <b>%1 MB</b> of 500MB limit").arg(double(megabytes));
 }
 
-QString nextDestinationAnswer;
-QStringList nextFilesAnswer;
-
-#if defined(Q_OS_WIN)
-const char *const allFilesFilter = "All files (*.*)";
-#else
-// "*.*" leaves out files without an extension (README) everywhere but on Windows.
-const char *const allFilesFilter = "All files (*)";
-#endif
-
 } // namespace
 
 MainWidget::MainWidget(QWidget *parent)
@@ -74,11 +64,11 @@ MainWidget::MainWidget(QWidget *parent)
     , compressButton(new QPushButton(QStringLiteral("Compress")))
     , cancelButton(new QPushButton(QStringLiteral("Cancel")))
     , destinationWidget(new QWidget)
-    , destinationButton(new PathButton(QStringLiteral("C:/Users/username/Documents/compressed_files")))
+    , destinationButton(new PathButton(QString::fromLatin1(initialDestination)))
     , messageBox(new MessageBox)
     , termination(new TerminationWatch(this))
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
-    , destination(QStringLiteral("C:/Users/username/Documents/compressed_files"))
+    , destination(QString::fromLatin1(initialDestination))
 {
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -181,7 +171,7 @@ void MainWidget::endOnRequest()
 
 void MainWidget::removeOwnCopies()
 {
-    StagingFolder::remove();
+    StagingFolder::ofThisProgram().tidyUp();
 }
 
 void MainWidget::addKeys()
@@ -237,10 +227,7 @@ void MainWidget::onMoveEvent(QPoint pt)
 
 void MainWidget::onBrowseForFilesClicked()
 {
-    QStringList paths = std::exchange(nextFilesAnswer, QStringList());
-    if (paths.isEmpty())
-        paths = QFileDialog::getOpenFileNames(this, QStringLiteral("Select one or more files to open"), QString(),
-                                              QString::fromLatin1(allFilesFilter));
+    const QStringList paths = FileDialogs::openFiles(this);
     if (paths.isEmpty())
         return;
     // Before the list sees the files, so that an empty list takes its
@@ -251,25 +238,22 @@ void MainWidget::onBrowseForFilesClicked()
 
 void MainWidget::onBrowseDestinationFolderClicked()
 {
-    QString path = std::exchange(nextDestinationAnswer, QString());
-    if (path.isNull())
-        path = QFileDialog::getSaveFileName(this, tr("Save File"), QString(), tr("7z files (*.7z)"));
+    const QString path = FileDialogs::saveArchive(this);
     if (path.isEmpty())
         return;
-    showDestination(path);
-    destinationChosen = true;
+    destination.choose(path);
+    showDestination();
 }
 
 // Shown as the system writes paths (backslashes on Windows).
-void MainWidget::showDestination(const QString &path)
+void MainWidget::showDestination()
 {
-    destination = path;
-    destinationButton->setPath(QDir::toNativeSeparators(path));
+    destinationButton->setPath(QDir::toNativeSeparators(destination.path()));
 }
 
 QString MainWidget::destinationPath() const
 {
-    return destination;
+    return destination.path();
 }
 
 void MainWidget::showInsideScreen(const QSize &preferred)
@@ -303,42 +287,19 @@ int MainWidget::leastHeightWithDestination()
     return height;
 }
 
-void MainWidget::setNextDestinationAnswer(const QString &path)
-{
-    nextDestinationAnswer = path;
-}
-
-void MainWidget::setNextFilesAnswer(const QStringList &paths)
-{
-    nextFilesAnswer = paths;
-}
-
 void MainWidget::forgetChosenDestinationIfListEmpty()
 {
     if (fileWidget->getFiles().isEmpty())
-        destinationChosen = false;
+        destination.forgetChoice();
 }
 
 void MainWidget::onDestinationPathInit(QString filePath)
 {
     if (!fileWidget->getFiles().isEmpty())
         return;
-    // A renamed copy's folder is ours, not a place the user chose.
-    if (!destinationChosen && !StagingFolder::ofThisProgram().holds(QFileInfo(filePath).absoluteFilePath()))
-        showDestination(defaultDestination(filePath));
+    if (destination.beginList(filePath, StagingFolder::ofThisProgram()))
+        showDestination();
     destinationWidget->show();
-}
-
-QString MainWidget::defaultDestination(const QString &filePath)
-{
-    const QFileInfo file(filePath);
-    const QDir folder = file.absoluteDir();
-    // A root has no name to give the archive: the file gives it instead.
-    if (folder.isRoot()) {
-        const QString name = file.baseName().isEmpty() ? file.fileName() : file.baseName();
-        return folder.absolutePath() + name + QStringLiteral(".7z");
-    }
-    return folder.absolutePath() + QLatin1Char('/') + folder.dirName() + QStringLiteral(".7z");
 }
 
 void MainWidget::onCompressClicked()
@@ -358,7 +319,7 @@ void MainWidget::onCompressClicked()
 
     compressing = true;
     CompressionRun run(archiver, this, termination);
-    const CompressionRun::Ending ending = run.exec(destination, fileWidget->getFiles());
+    const CompressionRun::Ending ending = run.exec(destination.path(), fileWidget->getFiles());
     compressing = false;
     if (termination->takeRequest())
         QCoreApplication::exit(0);
@@ -367,7 +328,7 @@ void MainWidget::onCompressClicked()
     if (ending == CompressionRun::Ending::Succeeded) {
         fileWidget->removeAllFiles();
         // Only now: the archiver has finished reading the copies.
-        StagingFolder::remove();
+        StagingFolder::ofThisProgram().tidyUp();
     }
     advWidget->startAdv(10);
 }

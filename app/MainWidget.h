@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Destination.h"
+
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -26,10 +28,6 @@ public:
     void setArchiverProgram(const QString &program);
     // Where the archive goes, as the destination line shows it.
     QString destinationPath() const;
-    // Test seam: the next save dialog is not shown but answered with this path.
-    static void setNextDestinationAnswer(const QString &path);
-    // Test seam: the next file dialog is not shown but answered with these paths.
-    static void setNextFilesAnswer(const QStringList &paths);
 
     // Shows the window at the preferred size where the screen has room for
     // it, smaller where it has not (down to what its contents need), and
@@ -67,9 +65,8 @@ private:
     static void removeOwnCopies();
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
-    void showDestination(const QString &path);
+    void showDestination();
     int leastHeightWithDestination();
-    static QString defaultDestination(const QString &filePath);
 
     QLabel *sizeLabel;
     HeaderWidget *header;
@@ -84,8 +81,6 @@ private:
     TerminationWatch *termination;
 
     QString archiver;
-    QString destination;
+    Destination destination;
     bool compressing = false;
-    // The user picked the destination: it stays until the list is emptied.
-    bool destinationChosen = false;
 };

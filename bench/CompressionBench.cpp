@@ -1,6 +1,7 @@
 #include "Bench.h"
 
 #include "app/ArchiveJob.h"
+#include "app/ArchiverCommand.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -83,7 +84,7 @@ QList<Figure> measureCompression(const Sandbox &sandbox, const QString &archiver
         const auto [aloneMs, aloneGap] = timeRun([&](QEventLoop &loop) {
             QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::exit);
             QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop] { loop.exit(1); });
-            process.start(archiver, ArchiveJob::arguments(destination, paths));
+            process.start(archiver, ArchiverCommand::arguments(destination, paths));
         });
         time.samples << jobMs;
         time.referenceSamples << aloneMs;

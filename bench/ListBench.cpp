@@ -5,7 +5,7 @@
 #include "app/MainWidget.h"
 #include "filelist/FileList.h"
 #include "filelist/FileWidget.h"
-#include "filelist/FolderWalk.h"
+#include "disk/FolderWalk.h"
 #include "filelist/SingleFileWidget.h"
 #include "filelist/StagingFolder.h"
 
@@ -65,7 +65,7 @@ double renameGap(const QString &bigFile, const QString &newName)
     list.addFile(bigFile);
     settle();
     const double gap = longestGapWhile([&] { list.fileList()->rename(bigFile, newName); });
-    const QString copy = StagingFolder::path() + QLatin1Char('/') + newName;
+    const QString copy = StagingFolder::ofThisProgram().path() + QLatin1Char('/') + newName;
     if (list.getFiles() != QStringList{copy} || QFileInfo(copy).size() != bigFileBytes)
         fail(QStringLiteral("The rename did not make its copy"));
     QFile::remove(copy);

@@ -1,7 +1,8 @@
 #include "ads/AdvWidget.h"
 #include "app/CompressionRun.h"
+#include "app/FileDialogs.h"
 #include "app/MainWidget.h"
-#include "app/NoReplaceMove.h"
+#include "filelist/BackgroundWork.h"
 #include "filelist/FileList.h"
 #include "filelist/FileWidget.h"
 #include "filelist/StagingFolder.h"
@@ -55,9 +56,9 @@ qint64 recordedPid(const QString &record)
 // A renamed copy as the program makes it: the tidy-up removes only those.
 QString stagedCopy(const QString &name, const QByteArray &content)
 {
-    const QString copy = writeFile(StagingFolder::path() + QLatin1Char('/') + name, content);
-    StagingFolder::ofThisProgram().recordCopy(copy);
-    return copy;
+    const QString source = writeFile(QDir::tempPath() + QStringLiteral("/sources/") + name, content);
+    BackgroundWork work;
+    return StagingFolder::ofThisProgram().copyUnderName(source, name, work).path;
 }
 
 void say(const QString &line)
@@ -87,7 +88,7 @@ int runAsChild(const QStringList &args)
     }
     if (mode == QLatin1String("compress")) {
         window.setArchiverProgram(args.value(1));
-        MainWidget::setNextDestinationAnswer(args.value(2));
+        FileDialogs::setNextArchiveAnswer(args.value(2));
         window.onBrowseDestinationFolderClicked();
         MessageBox::setNextAnswer(QMessageBox::Ok);
         window.onCompressClicked();
@@ -164,8 +165,6 @@ private slots:
     void windowKeepsWorkingWhileChecking();
     void cancelWhileCheckingEndsAtOnce();
     void archiveReachesADeepFolder();
-    void longPathForm_data();
-    void longPathForm();
     void killedProgramLeavesNothing_data();
     void killedProgramLeavesNothing();
     void quittingMidRunLeavesNothing();
@@ -254,8 +253,10 @@ void TestCompression::defaultDestination()
 {
     QFETCH(QString, file);
     QFETCH(QString, expected);
+    if (file.contains("<staging>"))
+        stagedCopy(QStringLiteral("renamed.txt"), "r");
     for (QString *text : {&file, &expected}) {
-        text->replace(QStringLiteral("<staging>"), StagingFolder::path());
+        text->replace(QStringLiteral("<staging>"), StagingFolder::ofThisProgram().path());
         text->replace(QStringLiteral("<root>"), QDir::rootPath());
     }
     window->onDestinationPathInit(file);
@@ -268,7 +269,7 @@ void TestCompression::chosenDestinationSurvivesARemoval()
     const QString b = writeFile(in + "/b.txt", "b");
     listFiles({a, b});
     const QString chosen = env->root() + "/elsewhere/mine.7z";
-    MainWidget::setNextDestinationAnswer(chosen);
+    FileDialogs::setNextArchiveAnswer(chosen);
     window->onBrowseDestinationFolderClicked();
     QCOMPARE(destination(), chosen);
 
@@ -315,10 +316,10 @@ void TestCompression::tellsTheOutcome()
     QFETCH(QString, message);
     const QString named = QDir::toNativeSeparators(in + "/a.txt");
     message.replace("<named>", named);
-    FakeArchiver fake(orders.replace("<staging>", StagingFolder::path()).replace("<in>", in).replace("<named>", named));
+    QStringList paths{writeFile(in + "/a.txt", "a"), stagedCopy("b.txt", "b")};
+    FakeArchiver fake(orders.replace("<staging>", StagingFolder::ofThisProgram().path()).replace("<in>", in).replace("<named>", named));
     if (orders == "missing")
         window->setArchiverProgram(env->root() + "/none");
-    QStringList paths{writeFile(in + "/a.txt", "a"), stagedCopy("b.txt", "b")};
     for (int i = 1; before == "gone" && i <= 7; ++i)
         paths << writeFile(in + QStringLiteral("/gone %1.txt").arg(i), "g");
     if (before == "special") {
@@ -352,7 +353,7 @@ void TestCompression::tellsTheOutcome()
     QCOMPARE(left.startsWith("PK"), success);
     QCOMPARE(left == "the user's own", message == existsText);
     QCOMPARE(window->findChild<FileWidget *>()->getFiles().isEmpty(), success || before == "empty");
-    QCOMPARE(QFileInfo::exists(StagingFolder::path()), !success);
+    QCOMPARE(QFileInfo::exists(StagingFolder::ofThisProgram().path()), !success);
 }
 
 void TestCompression::cancelEndsAtOnceAndLeavesNothing_data()
@@ -461,7 +462,7 @@ void TestCompression::archiveReachesADeepFolder()
     QVERIFY(QDir().mkpath(deep));
     const QString archive = deep + "/in.7z";
     listFiles({writeFile(in + "/a.txt", "a")});
-    MainWidget::setNextDestinationAnswer(archive);
+    FileDialogs::setNextArchiveAnswer(archive);
     window->onBrowseDestinationFolderClicked();
     MessageBox::setNextAnswer(QMessageBox::Ok);
 
@@ -470,27 +471,6 @@ void TestCompression::archiveReachesADeepFolder()
     QCOMPARE(MessageBox::answeredTexts(), QStringList{successText + "\n7z file is saved in " + QDir::toNativeSeparators(archive)});
     QVERIFY(readFile(archive).startsWith("PK"));
     QCOMPARE(entriesOf(deep), QStringList{"in.7z"});
-}
-
-void TestCompression::longPathForm_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("expected");
-#ifdef Q_OS_WIN
-    // Taken literally by the system: absolute, cleaned, backslashes.
-    QTest::newRow("drive") << "C:/Users/anna/../anna/Trip/Trip.7z" << "\\\\?\\C:\\Users\\anna\\Trip\\Trip.7z";
-    QTest::newRow("share") << "//server/share/Trip/Trip.7z" << "\\\\?\\UNC\\server\\share\\Trip\\Trip.7z";
-    QTest::newRow("already long") << "\\\\?\\C:\\a\\b.7z" << "\\\\?\\C:\\a\\b.7z";
-#else
-    QTest::newRow("elsewhere as it is") << "/home/anna/../anna/Trip.7z" << "/home/anna/../anna/Trip.7z";
-#endif
-}
-
-void TestCompression::longPathForm()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, expected);
-    QCOMPARE(::longPathForm(path), expected);
 }
 
 void TestCompression::killedProgramLeavesNothing_data()
@@ -685,7 +665,7 @@ void TestCompression::realArchiverTakesALongDestinationName()
     window->setArchiverProgram(program);
     const QString name = QString(246, 'n') + ".zip";
     listFiles({writeFile(in + "/a.txt", "a\n")});
-    MainWidget::setNextDestinationAnswer(env->root() + "/out/" + name);
+    FileDialogs::setNextArchiveAnswer(env->root() + "/out/" + name);
     QDir().mkpath(env->root() + "/out");
     window->onBrowseDestinationFolderClicked();
     MessageBox::setNextAnswer(QMessageBox::Ok);
@@ -715,7 +695,7 @@ void TestCompression::realArchiverWritesExactlyTheName()
     }
     listFiles({writeFile(in + "/a.txt", "a\n"), writeFile(in + "/b c ü.txt", "b\n"), dated});
     window->findChild<FileWidget *>()->fileList()->rename(dated, "renamed.txt");
-    MainWidget::setNextDestinationAnswer(out + "/backup");
+    FileDialogs::setNextArchiveAnswer(out + "/backup");
     window->onBrowseDestinationFolderClicked();
     MessageBox::setNextAnswer(QMessageBox::Ok);
 
@@ -730,7 +710,7 @@ void TestCompression::realArchiverWritesExactlyTheName()
              (QMap<QString, QByteArray>{{"a.txt", "a\n"}, {"b c ü.txt", "b\n"}, {"renamed.txt", "d\n"}}));
     QCOMPARE(QFileInfo(extracted + "/renamed.txt").lastModified(), modified);
     // The copy 7-Zip read goes after the success, and its folder with it.
-    QVERIFY2(!QFileInfo::exists(StagingFolder::path()), qPrintable(entriesOf(StagingFolder::path()).join(", ")));
+    QVERIFY2(!QFileInfo::exists(StagingFolder::ofThisProgram().path()), qPrintable(entriesOf(StagingFolder::ofThisProgram().path()).join(", ")));
 }
 
 int main(int argc, char **argv)

@@ -1,3 +1,4 @@
+#include "app/FileDialogs.h"
 #include "app/MainWidget.h"
 #include "app/PathButton.h"
 #include "ui/MessageBox.h"
@@ -265,10 +266,10 @@ void TestMainWidget::keys()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QSignalSpy browsed(&window, &MainWidget::addFiles);
     FileWidget::setNextRenameAnswer(QStringLiteral("renamed.txt"));
-    MainWidget::setNextFilesAnswer({file});
+    FileDialogs::setNextFilesAnswer({file});
     MessageBox::setNextAnswer(QMessageBox::Ok);
     const QString chosen = QStringLiteral("/elsewhere/chosen.7z");
-    MainWidget::setNextDestinationAnswer(chosen);
+    FileDialogs::setNextArchiveAnswer(chosen);
 
     QWidget *target = nullptr;
     if (focused.isEmpty()) {
