@@ -6,7 +6,7 @@ set -eu
 
 packages="
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64 nsis zip unzip
+    wine wine64 nsis zip unzip imagemagick
     dpkg-dev patch xz-utils locales
 "
 
