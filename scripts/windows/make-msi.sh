@@ -4,6 +4,7 @@
 #   scripts/windows/make-msi.sh <program folder> <version x.y.z> <package.msi> [<icon.ico>]
 # build.sh makes the shipped one; the Wine tests make an older one with it.
 # The icon is the one its entry in Apps shows (resources/icon.ico unless given).
+# Where the environment names a certificate (sign.sh), the package is signed.
 set -eu
 deploy=$(cd "$1" && pwd)
 version=$2
@@ -31,3 +32,4 @@ cp dist/windows/brimlet.wxs "$work/"
 (cd "$work" && wixl -a x64 -o "$msi" \
     -D Version="$version" -D ProductCode="$product_code" -D Deploy=program -D Icon=brimlet.ico -D Win64=yes \
     brimlet.wxs files.wxs 2>wixl.log) || { cat "$work/wixl.log" >&2; exit 1; }
+./scripts/windows/sign.sh "$msi"
