@@ -83,7 +83,9 @@ static void manifest_setting(HANDLE context, const wchar_t *ns, const wchar_t *n
 
 static void manifest(const wchar_t *path)
 {
-    ACTCTXW request = { sizeof request };
+    ACTCTXW request;
+    ZeroMemory(&request, sizeof request);
+    request.cbSize = sizeof request;
     request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
     request.lpSource = path;
     request.lpResourceName = MAKEINTRESOURCEW(1);
