@@ -138,7 +138,7 @@ fi
 # too), its manifest and its icon: read from the file by Python's pefile, and
 # by Windows' own functions under Wine (exe-info.exe, built here). Each must
 # show every line below.
-program=$build/deploy/Brimlet/brimlet.exe
+program_exe=$build/deploy/Brimlet/brimlet.exe
 expected_resources="fixed-file-version: $version.0
 fixed-product-version: $version.0
 ProductName: Brimlet
@@ -157,7 +157,7 @@ lacking() { # expected-lines output -> the expected lines the output lacks
         printf '%s\n' "$2" | grep -qxF "$line" || printf '[%s] ' "$line"
     done
 }
-read_back=$(/usr/bin/python3 scripts/windows/pe-resources.py "$program" --icon "$build/brimlet.ico" 2>&1)
+read_back=$(/usr/bin/python3 scripts/windows/pe-resources.py "$program_exe" --icon "$build/brimlet.ico" 2>&1)
 missing=$(lacking "$expected_resources
 icon-sizes: 256x256 64x64 48x48 40x40 32x32 24x24 20x20 16x16
 icon: same as $build/brimlet.ico" "$read_back")
@@ -169,7 +169,7 @@ fi
 
 if x86_64-w64-mingw32-gcc -municode -O1 -o "$work/exe-info.exe" scripts/windows/exe-info.c \
         -lversion -lshell32 -lgdi32 2>"$work/exe-info.log"; then
-    read_back=$(wine "$work/exe-info.exe" "$(win "$program")" 2>/dev/null | tr -d '\r')
+    read_back=$(wine "$work/exe-info.exe" "$(win "$program_exe")" 2>/dev/null | tr -d '\r')
     missing=$(lacking "$expected_resources
 icon-32: 32x32
 icon-256: 256x256" "$read_back")
@@ -201,7 +201,7 @@ signed_by_us() { # file
 }
 if [ -n "$build_first" ]; then
     unsigned=""
-    for file in "$program" "$setup" "$msi"; do
+    for file in "$program_exe" "$setup" "$msi"; do
         signed_by_us "$file" || unsigned="$unsigned $(basename "$file") ($(grep -m 1 -i 'fail\|error\|no signature' "$work/verify.log"))"
     done
     if [ -z "$unsigned" ]; then
@@ -213,9 +213,9 @@ else
     log "SKIP signatures: --no-build tries the build as it is, not one signed by this run"
 fi
 # Without a certificate, nothing is signed and the build says so.
-cp "$program" "$work/unsigned.exe"
+cp "$program_exe" "$work/unsigned.exe"
 if said=$(env -u BRIMLET_SIGN_PKCS12 -u BRIMLET_SIGN_PASSWORD ./scripts/windows/sign.sh "$work/unsigned.exe" 2>&1) \
-        && cmp -s "$program" "$work/unsigned.exe" && echo "$said" | grep -q '^unsigned: unsigned.exe'; then
+        && cmp -s "$program_exe" "$work/unsigned.exe" && echo "$said" | grep -q '^unsigned: unsigned.exe'; then
     pass "without a certificate the signing step leaves the file as it is and says \"unsigned\""
 else
     fail "the signing step without a certificate" "it said '$said'"
@@ -486,7 +486,7 @@ fi
 
 msiexec /i "$(win "$msi")" /qn
 status=$?
-if [ $status -eq 0 ] && [ ! -e "$program_files/old-only.txt" ] && cmp -s "$program_files/brimlet.exe" "$program" \
+if [ $status -eq 0 ] && [ ! -e "$program_files/old-only.txt" ] && cmp -s "$program_files/brimlet.exe" "$program_exe" \
         && [ "$(msi_snapshot | wc -l)" = "$(cd "$build/deploy/Brimlet" && find . -type f | wc -l)" ] \
         && [ -n "$(msi_shortcut)" ] && [ "$(msi_entry_version)" = "$version" ] && [ "$(entries)" = 1 ]; then
     pass "the MSI of $version upgrades 0.9.0 in place: the old version's own file gone, one entry in Apps"
@@ -504,7 +504,7 @@ menu_icon() {
     name=$(sed -n 's/^Icon=//p' "$entry")
     sizes=""
     index=0
-    for size in $(/usr/bin/python3 scripts/windows/pe-resources.py "$program" | sed -n 's/^icon-sizes: //p'); do
+    for size in $(/usr/bin/python3 scripts/windows/pe-resources.py "$program_exe" | sed -n 's/^icon-sizes: //p'); do
         png="$XDG_DATA_HOME/icons/hicolor/$size/apps/$name.png"
         [ -f "$png" ] || { echo "no $size icon for $name"; return 1; }
         pixels=$(compare -metric AE "$png" "$build/brimlet.ico[$index]" null: 2>&1)
