@@ -182,9 +182,9 @@ else
     fail "building exe-info.exe" "$(head -n 3 "$work/exe-info.log")"
 fi
 
-setup=$build/Brimlet-Setup-$version.exe msi=$build/Brimlet-$version.msi
-setup_version=$(/usr/bin/python3 scripts/windows/pe-resources.py "$setup" 2>&1 | sed -n 's/^ProductVersion: //p')
-msi_version=$(msiinfo export "$msi" Property 2>/dev/null | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
+setup_exe=$build/Brimlet-Setup-$version.exe msi_package=$build/Brimlet-$version.msi
+setup_version=$(/usr/bin/python3 scripts/windows/pe-resources.py "$setup_exe" 2>&1 | sed -n 's/^ProductVersion: //p')
+msi_version=$(msiinfo export "$msi_package" Property 2>/dev/null | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
 if [ "$setup_version" = "$version" ] && [ "$msi_version" = "$version" ]; then
     pass "the per-user installer and the MSI carry brimlet.exe's version, $version"
 else
@@ -201,7 +201,7 @@ signed_by_us() { # file
 }
 if [ -n "$build_first" ]; then
     unsigned=""
-    for file in "$program_exe" "$setup" "$msi"; do
+    for file in "$program_exe" "$setup_exe" "$msi_package"; do
         signed_by_us "$file" || unsigned="$unsigned $(basename "$file") ($(grep -m 1 -i 'fail\|error\|no signature' "$work/verify.log"))"
     done
     if [ -z "$unsigned" ]; then
@@ -484,7 +484,7 @@ else
     fail "the MSI's silent install" "exit $status, version '$(msi_entry_version)', $(entries) entries, shortcut '$(msi_shortcut)', in the folder: $(ls "$program_files" 2>&1 | tr '\n' ' ')"
 fi
 
-msiexec /i "$(win "$msi")" /qn
+msiexec /i "$(win "$msi_package")" /qn
 status=$?
 if [ $status -eq 0 ] && [ ! -e "$program_files/old-only.txt" ] && cmp -s "$program_files/brimlet.exe" "$program_exe" \
         && [ "$(msi_snapshot | wc -l)" = "$(cd "$build/deploy/Brimlet" && find . -type f | wc -l)" ] \
@@ -538,7 +538,7 @@ else
     fail "a lower version over $version" "exit $status, version '$(msi_entry_version)', $(entries) entries, files $([ "$(msi_snapshot)" = "$before" ] && echo unchanged || echo changed)"
 fi
 
-msiexec /x "$(win "$msi")" /qn
+msiexec /x "$(win "$msi_package")" /qn
 status=$?
 if [ $status -eq 0 ] && [ ! -e "$program_files" ] && [ -z "$(msi_shortcut)" ] && [ "$(entries)" = 0 ]; then
     pass "msiexec /x /qn removes the program, its folder, the Start-menu shortcut and the entry in Apps"
