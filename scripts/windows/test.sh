@@ -494,6 +494,16 @@ else
     fail "the MSI's upgrade over 0.9.0" "exit $status, version '$(msi_entry_version)', $(entries) entries, in the folder: $(ls "$program_files" 2>&1 | tr '\n' ' ')"
 fi
 
+# The same version again is the same product: no second entry.
+msiexec /i "$(win "$msi_package")" /qn
+status=$?
+if [ $status -eq 0 ] && [ "$(msi_entry_version)" = "$version" ] && [ "$(entries)" = 1 ] \
+        && cmp -s "$program_files/brimlet.exe" "$program_exe"; then
+    pass "the same MSI installed again is the same product: one entry in Apps"
+else
+    fail "the same MSI again" "exit $status, version '$(msi_entry_version)', $(entries) entries"
+fi
+
 # Wine mirrors the shortcut into the desktop's menu with the icon it finds
 # for it, the program's own: each size it extracted must be brimlet.ico's
 # picture of that size, pixel for pixel.
