@@ -1,6 +1,7 @@
 ; Brimlet's Windows installer. scripts/windows/make-installer.sh runs makensis with
 ;   -DVERSION=<x.y.z> -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe>
 ;   -DICON=<icon> -DFILES=<list of files> -DFOLDERS=<list of folders>
+;   [-DSIGN=<scripts/windows/sign.sh>]
 ; where FILES and FOLDERS are generated lists of Delete/RMDir lines, so that
 ; the uninstaller removes exactly what was installed and nothing a user
 ; later put into the folder (or the folder itself, if it was chosen badly).
@@ -27,6 +28,12 @@ SetCompressor /SOLID lzma
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
+!ifdef SIGN
+    ; The uninstaller is made here and goes into the installer, which writes
+    ; it out as it is: signed before it goes in. (make-installer.sh signs the
+    ; installer itself afterwards.)
+    !uninstfinalize '"${SIGN}" -n "Brimlet uninstaller" "%1"' = 0
+!endif
 InstallDir "$LOCALAPPDATA\Programs\${NAME}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel user

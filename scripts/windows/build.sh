@@ -3,9 +3,13 @@
 # makes what ships from there:
 #   build-windows/deploy/Brimlet/                 the program as it is installed
 #   build-windows/Brimlet-<version>-portable.zip  that folder zipped
-#   build-windows/Brimlet-Setup-<version>.exe     the installer
+#   build-windows/Brimlet-Setup-<version>.exe     the per-user installer
+#   build-windows/Brimlet-<version>.msi           the package for all users
 # The test programs land in build-windows/ itself, with the same DLLs and
 # plugins beside them. The toolchain comes from build-toolchain.sh's cache.
+# brimlet.exe, the installer (and its uninstaller) and the MSI are signed
+# when the environment names a certificate (see sign.sh); otherwise the
+# build is unsigned and says so.
 set -eu
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -73,16 +77,33 @@ lay_out "$deploy" qwindows
 $triplet-objdump -p "$deploy/brimlet.exe" | grep -q 'DLL Name: Qt6Concurrent' || rm "$deploy/Qt6Concurrent.dll"
 find "$deploy" -name '*.exe' -o -name '*.dll' | xargs $triplet-strip --strip-unneeded
 check_imports "$deploy"
+# Signed once stripped (stripping would drop the signature), before it is
+# packed.
+./scripts/windows/sign.sh "$deploy/brimlet.exe"
 
 # The test programs run from the build folder (offscreen or in a window).
 lay_out "$build" qwindows qoffscreen qminimal
 cp "$qt/bin/Qt6Test.dll" "$qt/bin/svgrender.exe" "$build/"
 
-log "packing the portable zip and the installer"
+log "packing the portable zip and the installers"
 zip=$build/Brimlet-$version-portable.zip
 rm -f "$zip"
 (cd "$build/deploy" && zip -q -r -X "$zip" Brimlet)
 
 setup=$build/Brimlet-Setup-$version.exe
 ./scripts/windows/make-installer.sh "$deploy" "$version" "$setup"
-log "made $(du -h "$setup" | cut -f1) $setup and $(du -h "$zip" | cut -f1) $zip"
+# The icon that brimlet.exe carries (made by the build) for the MSI's entry
+# in Apps.
+icon=$build/brimlet.ico
+[ -f "$icon" ] || icon=$root/resources/icon.ico
+msi=$build/Brimlet-$version.msi
+rm -f "$msi"
+./scripts/windows/make-msi.sh "$deploy" "$version" "$msi" "$icon"
+for made in "$setup" "$msi" "$zip"; do
+    log "made $(du -h "$made" | cut -f1) $made"
+done
+if [ -n "${BRIMLET_SIGN_PKCS12:-}" ]; then
+    log "signed with $(basename "$BRIMLET_SIGN_PKCS12"): brimlet.exe, the installer, its uninstaller and the MSI"
+else
+    log "unsigned: brimlet.exe, the installer and the MSI (BRIMLET_SIGN_PKCS12 names no certificate)"
+fi

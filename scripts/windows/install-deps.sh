@@ -1,12 +1,15 @@
 #!/bin/sh
 # Installs what cross-building Brimlet for Windows and testing it under Wine
-# needs on Debian 12, and turns on Debian's source packages, from which the
-# Windows toolchain is built. A second run only checks.
+# needs on Debian 12 (the compilers, Wine, NSIS for the per-user installer,
+# wixl for the MSI, osslsigncode for signing, python3-pefile to read the
+# program's resources back), and turns on Debian's source packages, from
+# which the Windows toolchain is built. A second run only checks.
 set -eu
 
 packages="
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64 nsis zip unzip
+    wine wine64 nsis zip unzip imagemagick
+    wixl msitools osslsigncode openssl python3-pefile
     dpkg-dev patch xz-utils locales
 "
 

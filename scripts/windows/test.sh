@@ -1,15 +1,22 @@
 #!/bin/sh
-# Builds the Windows version (scripts/windows/build.sh) and tries it under
-# Wine on a private Xvfb: the unit tests, the minimise box on the windows
-# platform, names written by 7z.exe in a Russian and a Greek locale as
-# Python's zipfile reads them, the SVG plugin against Debian's, the per-user
-# installer (install, an upgrade over an older build, a refusal while Brimlet
-# runs, a second copy, a drag of the window's edge, the process ending with
-# its window, uninstall), and the road through a real window: files chosen in
-# the file dialog, one renamed, compressed by the Windows 7z.exe, checked byte
-# for byte with Linux's 7-Zip; then a cancelled run that must leave nothing
-# behind. Prints "N passed, N failed" last.
+# Builds the Windows version (scripts/windows/build.sh), signed with a
+# certificate made for this run alone, and tries it under Wine on a private
+# Xvfb: the unit tests, the minimise box on the windows platform, what
+# Windows reads from brimlet.exe (its version, manifest and icon, from the
+# file and through Windows' own functions), the signatures, names written by
+# 7z.exe in a Russian and a Greek locale as Python's zipfile reads them, the
+# SVG plugin against Debian's, the per-user installer (install, an upgrade
+# over an older build, a refusal while Brimlet runs, a second copy, a drag of
+# the window's edge, the process ending with its window, uninstall), the MSI
+# through msiexec (a silent install for all users, an upgrade, the Start
+# menu's icon, the program it installed, a lower version refused, uninstall),
+# and the road through a real window: files chosen in the file dialog, one
+# renamed, compressed by the Windows 7z.exe, checked byte for byte with
+# Linux's 7-Zip; then a cancelled run that must leave nothing behind. Prints
+# "N passed, N failed" last.
 #   scripts/windows/test.sh [--no-build] [--screenshot docs/windows.png]
+# With --no-build it tries build-windows/ as it is, and leaves out the
+# signatures, which only its own build's certificate can check.
 set -u
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -22,9 +29,26 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-[ -n "$build_first" ] && { ./scripts/windows/build.sh || exit 1; }
 ./scripts/windows/install-deps.sh
 ./scripts/install-deps.sh
+version=$(sed -n 's/^project(Brimlet VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+# A throwaway certificate, self-signed, made here and trusted by nothing but
+# this run's checks; its password is random. Nothing of it outlives the run.
+signing=$(mktemp -d /tmp/brimlet-signing.XXXXXX)
+trap 'rm -rf "$signing"' EXIT
+if [ -n "$build_first" ]; then
+    openssl rand -hex 24 >"$signing/password"
+    openssl req -x509 -newkey rsa:3072 -nodes -days 2 -subj "/CN=Brimlet test signing $(date +%s)" \
+        -addext extendedKeyUsage=codeSigning -keyout "$signing/key.pem" -out "$signing/certificate.pem" \
+        2>"$signing/openssl.log" \
+        && openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/certificate.pem" \
+            -out "$signing/brimlet.p12" -passout "file:$signing/password" 2>>"$signing/openssl.log" \
+        || { cat "$signing/openssl.log" >&2; exit 1; }
+    rm "$signing/key.pem"
+    BRIMLET_SIGN_PKCS12=$signing/brimlet.p12 BRIMLET_SIGN_PASSWORD=$(cat "$signing/password") \
+        ./scripts/windows/build.sh || exit 1
+fi
 
 # Tests that cannot run on Windows, each with its reason. Tests whose fake
 # archivers are still shell scripts cannot run them there (Wine waits on them
@@ -39,13 +63,16 @@ done
 rm -f "$build"/failed-*.png
 work=$(mktemp -d /tmp/brimlet-wine.XXXXXX)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine mirrors its Start menu into the desktop's menus (winemenubuilder):
+# into the test's own folders, where the shortcuts' icons are looked at.
+export XDG_DATA_HOME="$work/xdg/data" XDG_CONFIG_HOME="$work/xdg/config"
 unset QT_QPA_PLATFORM
 passed=0 failed=0
 
 finish() {
     wineserver -k 2>/dev/null
     [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
+    rm -rf "$work" "$signing"
 }
 trap finish EXIT
 trap 'exit 130' INT TERM
@@ -104,6 +131,94 @@ if [ $status -eq 0 ] && grep -q '^PASS   : TestFrame::taskbarCanMinimizeTheWindo
     pass "the frameless window has the minimise box (tst_frame on the windows platform)"
 else
     fail "the minimise box (tst_frame on the windows platform)" "exit $status, $(grep -m 1 -A 2 '^\(FAIL\|SKIP\)' "$build/tst_frame-windows.txt" 2>/dev/null | tr '\n' ' ')"
+fi
+
+# --- what Windows reads from brimlet.exe ---------------------------------------
+# Its version resource (the project's version, which the installers carry
+# too), its manifest and its icon: read from the file by Python's pefile, and
+# by Windows' own functions under Wine (exe-info.exe, built here). Each must
+# show every line below.
+program_exe=$build/deploy/Brimlet/brimlet.exe
+expected_resources="fixed-file-version: $version.0
+fixed-product-version: $version.0
+ProductName: Brimlet
+FileDescription: Brimlet
+FileVersion: $version
+ProductVersion: $version
+manifest: read
+dpiAware: true/pm
+dpiAwareness: PerMonitorV2
+longPathAware: true
+supportedOS: {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}
+requestedExecutionLevel: asInvoker
+icons: 1"
+lacking() { # expected-lines output -> the expected lines the output lacks
+    echo "$1" | while IFS= read -r line; do
+        printf '%s\n' "$2" | grep -qxF "$line" || printf '[%s] ' "$line"
+    done
+}
+read_back=$(/usr/bin/python3 scripts/windows/pe-resources.py "$program_exe" --icon "$build/brimlet.ico" 2>&1)
+missing=$(lacking "$expected_resources
+icon-sizes: 256x256 64x64 48x48 40x40 32x32 24x24 20x20 16x16
+icon: same as $build/brimlet.ico" "$read_back")
+if [ -z "$missing" ]; then
+    pass "brimlet.exe as read from the file: version $version, the manifest (Windows 10/11, per-monitor v2, long paths, asInvoker), its icon at 16 to 256 pixels"
+else
+    fail "brimlet.exe's resources as read from the file" "missing $missing; read: $(echo "$read_back" | tr '\n' '|')"
+fi
+
+if x86_64-w64-mingw32-gcc -municode -O1 -o "$work/exe-info.exe" scripts/windows/exe-info.c \
+        -lversion -lshell32 -lgdi32 2>"$work/exe-info.log"; then
+    read_back=$(wine "$work/exe-info.exe" "$(win "$program_exe")" 2>/dev/null | tr -d '\r')
+    missing=$(lacking "$expected_resources
+icon-32: 32x32
+icon-256: 256x256" "$read_back")
+    if [ -z "$missing" ]; then
+        pass "brimlet.exe as Windows reads it under Wine: the same version, manifest settings and supported system, its icon at 32 and 256 pixels"
+    else
+        fail "brimlet.exe as Windows reads it under Wine" "missing $missing; read: $(echo "$read_back" | tr '\n' '|')"
+    fi
+else
+    fail "building exe-info.exe" "$(head -n 3 "$work/exe-info.log")"
+fi
+
+setup_exe=$build/Brimlet-Setup-$version.exe msi_package=$build/Brimlet-$version.msi
+setup_version=$(/usr/bin/python3 scripts/windows/pe-resources.py "$setup_exe" 2>&1 | sed -n 's/^ProductVersion: //p')
+msi_version=$(msiinfo export "$msi_package" Property 2>/dev/null | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
+if [ "$setup_version" = "$version" ] && [ "$msi_version" = "$version" ]; then
+    pass "the per-user installer and the MSI carry brimlet.exe's version, $version"
+else
+    fail "the installers' versions" "the program $version, the installer '$setup_version', the MSI '$msi_version'"
+fi
+
+# --- signatures -------------------------------------------------------------------
+# Each signature checked against the run's own certificate as the one trusted
+# root; the uninstaller's once the installer has written it out (below).
+signed_by_us() { # file
+    osslsigncode verify -CAfile "$signing/certificate.pem" -in "$1" >"$work/verify.log" 2>&1 \
+        && grep -q '^Succeeded' "$work/verify.log" \
+        && grep -qF "Subject: $(openssl x509 -noout -subject -nameopt compat -in "$signing/certificate.pem" | sed 's/^subject=//')" "$work/verify.log"
+}
+if [ -n "$build_first" ]; then
+    unsigned=""
+    for file in "$program_exe" "$setup_exe" "$msi_package"; do
+        signed_by_us "$file" || unsigned="$unsigned $(basename "$file") ($(grep -m 1 -i 'fail\|error\|no signature' "$work/verify.log"))"
+    done
+    if [ -z "$unsigned" ]; then
+        pass "brimlet.exe, the per-user installer and the MSI carry valid signatures by the run's certificate"
+    else
+        fail "signatures" "not signed by the run's certificate:$unsigned"
+    fi
+else
+    log "SKIP signatures: --no-build tries the build as it is, not one signed by this run"
+fi
+# Without a certificate, nothing is signed and the build says so.
+cp "$program_exe" "$work/unsigned.exe"
+if said=$(env -u BRIMLET_SIGN_PKCS12 -u BRIMLET_SIGN_PASSWORD ./scripts/windows/sign.sh "$work/unsigned.exe" 2>&1) \
+        && cmp -s "$program_exe" "$work/unsigned.exe" && echo "$said" | grep -q '^unsigned: unsigned.exe'; then
+    pass "without a certificate the signing step leaves the file as it is and says \"unsigned\""
+else
+    fail "the signing step without a certificate" "it said '$said'"
 fi
 
 # --- names as the user typed them, in a Russian and a Greek locale -----------
@@ -193,7 +308,6 @@ closes_by_cross() { # window
 }
 
 # --- the installer: per user, an upgrade, a refusal while Brimlet runs ----------
-version=$(sed -n 's/^project(Brimlet VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # Where Windows keeps the user's own programs and Start menu.
 folder_of() { winepath -u "$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
 installed="$(folder_of LOCALAPPDATA)/Programs/Brimlet"
@@ -240,6 +354,14 @@ if [ $status -eq 0 ] && [ ! -e "$installed/old-only.txt" ] && cmp -s "$installed
     pass "an upgrade removes the old version first: its own file is gone, one entry in Apps, version $version"
 else
     fail "the upgrade over 0.9.0" "exit $status, version '$(installed_version)', $(entries) entries, in the folder: $(ls "$installed" 2>&1 | tr '\n' ' ')"
+fi
+
+if [ -n "$build_first" ]; then
+    if signed_by_us "$installed/uninstall.exe"; then
+        pass "the uninstaller the installer wrote out is signed by the run's certificate"
+    else
+        fail "the uninstaller's signature" "$(grep -m 1 -i 'fail\|error\|no signature' "$work/verify.log")"
+    fi
 fi
 
 (cd "$installed" 2>/dev/null && exec wine brimlet.exe >"$work/installed.log" 2>&1) &
@@ -326,6 +448,113 @@ else
     fail "uninstall" "left: $(find "$installed" "$menu" 2>/dev/null | head -n 5 | tr '\n' ' ') $(entries) entries"
 fi
 # A process that stayed must not hold the test up for good.
+timeout 120 wineserver -w
+
+# --- the MSI: for all users, silently, an upgrade, uninstall ---------------------
+# What an administrator runs: msiexec /i <package> /qn, /x to remove it.
+# The older package is the older build above (version 0.9.0, a file of its
+# own), made into an MSI with the same script.
+program_files="$(folder_of ProgramW6432)/Brimlet"
+common_menu="$(folder_of ProgramData)/Microsoft/Windows/Start Menu/Programs/Brimlet.lnk"
+# Windows puts the shortcut into the Start menu of all users; Wine's msi
+# puts it into the user's (its ProgramMenuFolder is always the user's).
+msi_shortcut() {
+    for lnk in "$common_menu" "$menu"; do [ -f "$lnk" ] && echo "$lnk"; done
+}
+msi_entry_version() { # the DisplayVersion of the machine's entry named Brimlet
+    wine reg query "HKLM\\$uninstall_keys" /s /reg:64 2>/dev/null | tr -d '\r' | awk '
+        /^HKEY/ { key = $0 } /DisplayName +REG_SZ +Brimlet$/ { hit[key] = 1 }
+        /DisplayVersion +REG_SZ/ { version[key] = $3 }
+        END { for (k in hit) print version[k] }'
+}
+msi_snapshot() { (cd "$program_files" 2>/dev/null && find . -type f -exec md5sum {} + | sort); }
+msiexec() { timeout 180 wine msiexec "$@" >/dev/null 2>&1; }
+
+./scripts/windows/make-msi.sh "$work/old/Brimlet" 0.9.0 "$work/old/Brimlet-0.9.0.msi"
+# The menu entries the per-user installer's shortcut left go: the entry
+# looked at below is the MSI's.
+rm -rf "$XDG_DATA_HOME"
+msiexec /i "$(win "$work/old/Brimlet-0.9.0.msi")" /qn
+status=$?
+if [ $status -eq 0 ] && [ -f "$program_files/brimlet.exe" ] && [ -f "$program_files/util/7z.exe" ] \
+        && [ -f "$program_files/old-only.txt" ] && [ -n "$(msi_shortcut)" ] \
+        && [ "$(msi_entry_version)" = 0.9.0 ] && [ "$(entries)" = 1 ] && [ ! -e "$installed" ]; then
+    pass "the MSI installs silently (/qn) for all users: Program Files, a Start-menu shortcut, one entry in Apps under HKLM"
+else
+    fail "the MSI's silent install" "exit $status, version '$(msi_entry_version)', $(entries) entries, shortcut '$(msi_shortcut)', in the folder: $(ls "$program_files" 2>&1 | tr '\n' ' ')"
+fi
+
+msiexec /i "$(win "$msi_package")" /qn
+status=$?
+if [ $status -eq 0 ] && [ ! -e "$program_files/old-only.txt" ] && cmp -s "$program_files/brimlet.exe" "$program_exe" \
+        && [ "$(msi_snapshot | wc -l)" = "$(cd "$build/deploy/Brimlet" && find . -type f | wc -l)" ] \
+        && [ -n "$(msi_shortcut)" ] && [ "$(msi_entry_version)" = "$version" ] && [ "$(entries)" = 1 ]; then
+    pass "the MSI of $version upgrades 0.9.0 in place: the old version's own file gone, one entry in Apps"
+else
+    fail "the MSI's upgrade over 0.9.0" "exit $status, version '$(msi_entry_version)', $(entries) entries, in the folder: $(ls "$program_files" 2>&1 | tr '\n' ' ')"
+fi
+
+# The same version again is the same product: no second entry.
+msiexec /i "$(win "$msi_package")" /qn
+status=$?
+if [ $status -eq 0 ] && [ "$(msi_entry_version)" = "$version" ] && [ "$(entries)" = 1 ] \
+        && cmp -s "$program_files/brimlet.exe" "$program_exe"; then
+    pass "the same MSI installed again is the same product: one entry in Apps"
+else
+    fail "the same MSI again" "exit $status, version '$(msi_entry_version)', $(entries) entries"
+fi
+
+# Wine mirrors the shortcut into the desktop's menu with the icon it finds
+# for it, the program's own: each size it extracted must be brimlet.ico's
+# picture of that size, pixel for pixel.
+menu_icon() {
+    entry=$(grep -l '^Name=Brimlet$' "$XDG_DATA_HOME/applications/wine/Programs/"*.desktop 2>/dev/null | head -n 1)
+    [ -n "$entry" ] || { echo "no menu entry"; return 1; }
+    grep -q '^Path=.*/Program Files/Brimlet/\?$' "$entry" || { echo "the entry starts $(sed -n 's/^Path=//p' "$entry")"; return 1; }
+    name=$(sed -n 's/^Icon=//p' "$entry")
+    sizes=""
+    index=0
+    for size in $(/usr/bin/python3 scripts/windows/pe-resources.py "$program_exe" | sed -n 's/^icon-sizes: //p'); do
+        png="$XDG_DATA_HOME/icons/hicolor/$size/apps/$name.png"
+        [ -f "$png" ] || { echo "no $size icon for $name"; return 1; }
+        pixels=$(compare -metric AE "$png" "$build/brimlet.ico[$index]" null: 2>&1)
+        [ "$pixels" = 0 ] || { echo "the $size icon differs in $pixels pixels"; return 1; }
+        sizes="$sizes ${size%x*}"
+        index=$((index + 1))
+    done
+    echo "$sizes"
+}
+if wait_for 30 menu_icon && outcome=$(menu_icon); then
+    pass "the Start-menu shortcut shows brimlet.exe's icon (Wine's menu entry, sizes$outcome)"
+else
+    fail "the Start-menu shortcut's icon" "$(menu_icon)"
+fi
+
+(cd "$program_files" 2>/dev/null && exec wine brimlet.exe >"$work/msi-installed.log" 2>&1) &
+program_pid=$!
+if window=$(window_with_title Brimlet 90) && closes_by_cross "$window" && wait_for 30 not_running "$program_pid"; then
+    pass "the program the MSI installed opens its window and ends by its cross"
+else
+    fail "the program the MSI installed" "$(tail -n 3 "$work/msi-installed.log")"
+fi
+kill -9 "$program_pid" 2>/dev/null
+
+before=$(msi_snapshot)
+msiexec /i "$(win "$work/old/Brimlet-0.9.0.msi")" /qn
+status=$?
+if [ $status -ne 0 ] && [ "$(msi_snapshot)" = "$before" ] && [ "$(msi_entry_version)" = "$version" ] && [ "$(entries)" = 1 ]; then
+    pass "the MSI of 0.9.0 refuses to replace $version (exit $status) and changes nothing"
+else
+    fail "a lower version over $version" "exit $status, version '$(msi_entry_version)', $(entries) entries, files $([ "$(msi_snapshot)" = "$before" ] && echo unchanged || echo changed)"
+fi
+
+msiexec /x "$(win "$msi_package")" /qn
+status=$?
+if [ $status -eq 0 ] && [ ! -e "$program_files" ] && [ -z "$(msi_shortcut)" ] && [ "$(entries)" = 0 ]; then
+    pass "msiexec /x /qn removes the program, its folder, the Start-menu shortcut and the entry in Apps"
+else
+    fail "the MSI's uninstall" "exit $status, left: $(find "$program_files" $(msi_shortcut) 2>/dev/null | head -n 5 | tr '\n' ' ') $(entries) entries"
+fi
 timeout 120 wineserver -w
 
 # --- the road through a real window ----------------------------------------------
