@@ -4,6 +4,7 @@
 #include "disk/FolderWalk.h"
 #include "disk/NoReplaceMove.h"
 #include "disk/PrivateFolder.h"
+#include "filelist/BackgroundWork.h"
 #include "ui/MessageBox.h"
 
 #include <QCoreApplication>
@@ -118,7 +119,9 @@ QStringList CompressionRun::findUnusable(const QStringList &paths)
     QEventLoop loop;
     checking = &loop;
     connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(check));
+    // On threads nothing waits for: a check stuck in a read must not keep
+    // the program from ending.
+    watcher.setFuture(QtConcurrent::run(BackgroundWork::workers(), check));
     if (!watcher.isFinished())
         loop.exec();
     checking = nullptr;

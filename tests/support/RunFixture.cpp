@@ -13,6 +13,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTimer>
 
 #include <cstdio>
@@ -108,6 +109,28 @@ int runAsUser(const QStringList &args)
     }
     if (mode == QLatin1String("compress-and-stay")) {
         QTimer::singleShot(0, &window, &MainWidget::onCompressClicked);
+        return QCoreApplication::exec();
+    }
+    if (mode == QLatin1String("stuck-then-close")) {
+        // The work sticks as a read on a dead share would, for good; the
+        // window is closed once it does.
+        const auto stick = [&window] {
+            say(QStringLiteral("closing"));
+            QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
+            (new QSemaphore)->acquire();
+        };
+        window.show();
+        if (args.value(1) == QLatin1String("check")) {
+            CompressionRun::setCheckForTests([stick](const QStringList &) {
+                stick();
+                return QStringList();
+            });
+            QTimer::singleShot(0, &window, &MainWidget::onCompressClicked);
+        } else {
+            BackgroundWork::setPauseForTests(stick);
+            auto *list = window.findChild<FileWidget *>()->fileList();
+            QTimer::singleShot(0, list, [list, file] { list->rename(file, QStringLiteral("renamed.txt")); });
+        }
         return QCoreApplication::exec();
     }
     if (mode == QLatin1String("compress")) {
