@@ -25,6 +25,62 @@ namespace {
 
 const char prefix[] = ".brimlet-";
 
+#if defined(Q_OS_WIN)
+// 7-Zip makes no folders in here; whatever might, is not followed far.
+constexpr int mostDepth = 8;
+
+struct Entry
+{
+    QString name;
+    DWORD attributes = 0;
+};
+
+// Listed through the folder's own handle: the system will not list a held
+// folder by its path (that would open it again, which the handle denies).
+QList<Entry> entriesOf(HANDLE folder)
+{
+    QList<Entry> entries;
+    alignas(8) char buffer[64 * 1024];
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    while (GetFileInformationByHandleEx(folder, kind, buffer, sizeof(buffer))) {
+        kind = FileIdBothDirectoryInfo;
+        for (const char *at = buffer;;) {
+            const auto *info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO *>(at);
+            const QString name = QString::fromWCharArray(info->FileName, int(info->FileNameLength / sizeof(wchar_t)));
+            if (name != QLatin1String(".") && name != QLatin1String(".."))
+                entries << Entry{name, info->FileAttributes};
+            if (!info->NextEntryOffset)
+                break;
+            at += info->NextEntryOffset;
+        }
+    }
+    return entries;
+}
+
+// A link in here is removed as the link it is; a folder is entered by a
+// handle of its own, never through a link.
+void removeBeneath(HANDLE folder, const QString &longForm, int depth)
+{
+    for (const Entry &entry : entriesOf(folder)) {
+        const QString inner = longForm + QLatin1Char('\\') + entry.name;
+        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DeleteFileW(longPathWide(inner));
+            continue;
+        }
+        if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < mostDepth) {
+            HANDLE opened = CreateFileW(longPathWide(inner), FILE_LIST_DIRECTORY,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (opened != INVALID_HANDLE_VALUE) {
+                removeBeneath(opened, inner, depth + 1);
+                CloseHandle(opened);
+            }
+        }
+        RemoveDirectoryW(longPathWide(inner));
+    }
+}
+#endif
+
 #if !defined(Q_OS_WIN)
 // Tries more names than a clash of six random characters could ever need.
 constexpr int mostAttempts = 100;
@@ -162,30 +218,15 @@ bool PrivateFolder::isTheOneMade() const
 
 void PrivateFolder::removeAll()
 {
-    const QString longForm = longPathForm(path());
-    const QString pattern = longForm + QStringLiteral("\\*");
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(longPathWide(pattern), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const QString name = QString::fromWCharArray(found.cFileName);
-            if (name == QLatin1String(".") || name == QLatin1String(".."))
-                continue;
-            // A link is removed as the link it is.
-            const QString entry = longForm + QLatin1Char('\\') + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryW(longPathWide(entry));
-            else
-                DeleteFileW(longPathWide(entry));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    removeBeneath(handle, longPathForm(path()), 0);
     // Deleted through the handle, which alone may delete it.
     FILE_DISPOSITION_INFO disposition = {TRUE};
     const bool marked = SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition));
     CloseHandle(handle);
-    if (!marked)
+    if (!marked) {
+        const QString longForm = longPathForm(path());
         RemoveDirectoryW(longPathWide(longForm));
+    }
 }
 
 QString PrivateFolder::argumentFor(const QString &fileName) const

@@ -219,8 +219,9 @@ void TestStaging::deadCopiesAreTidiedAfter_data()
 {
     QTest::addColumn<QString>("left");
     QTest::newRow("as it left them") << "";
-    QTest::newRow("a name with a line break") << "line break";
 #ifdef Q_OS_UNIX
+    // Windows holds no such names.
+    QTest::newRow("a name with a line break") << "line break";
     QTest::newRow("a link for a subfolder") << "link";
 #endif
 }
