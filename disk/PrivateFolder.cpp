@@ -271,7 +271,13 @@ PrivateFolder::Move PrivateFolder::moveOut(const QString &fileName, const QStrin
 // name.
 void PrivateFolder::make(const QString &parent)
 {
+    // Held only to make, open and move things in: a folder others may drop
+    // files into without listing it (mode 1733) is written in all the same.
+#if defined(O_PATH)
+    parentHandle = ::open(QFile::encodeName(parent).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
     parentHandle = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
     if (parentHandle < 0)
         return;
     for (int attempt = 0; attempt < mostAttempts; ++attempt) {

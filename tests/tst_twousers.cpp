@@ -40,7 +40,7 @@ private slots:
     void secondUserSwapsTheProgramsFolder();
 
 private:
-    bool prepare(int sharedOwner);
+    bool prepare(int sharedOwner, int sharedMode);
     static QStringList as(int uid);
     void startUser(QProcess &user, const QStringList &args);
     QStringList packedIn(const QString &archive);
@@ -53,9 +53,9 @@ private:
 };
 
 #ifdef Q_OS_LINUX
-// A shared folder, an archive of the other user's, the user's files and a
+// A shared folder (its owner and mode given), an archive of the other user's, the user's files and a
 // home of nobody's own; false when the test cannot act as two users here.
-bool TestTwoUsers::prepare(int sharedOwner)
+bool TestTwoUsers::prepare(int sharedOwner, int sharedMode)
 {
     program = sevenZip();
     if (::geteuid() != 0 || program.isEmpty())
@@ -69,13 +69,13 @@ bool TestTwoUsers::prepare(int sharedOwner)
     files = QStringList{writeFile(in + "/a.txt", "a"), writeFile(in + "/private.txt", "p")};
     writeFile(home + "/documents/keep.txt", "the user's own");
     return QDir().mkpath(shared) && ::chown(QFile::encodeName(shared).constData(), sharedOwner, sharedOwner) == 0
-        && ::chmod(QFile::encodeName(shared).constData(), 01777) == 0
+        && ::chmod(QFile::encodeName(shared).constData(), mode_t(sharedMode)) == 0
         && runProgram(program, {"a", "-tzip", zip, writeFile(env->root() + "/evil/EVIL.exe", "evil")})
         && QDir().mkpath(home + "/tmp")
         && runProgram("chown", {"-R", "65534:65534", home});
 }
 #else
-bool TestTwoUsers::prepare(int)
+bool TestTwoUsers::prepare(int, int)
 {
     return false;
 }
@@ -115,7 +115,7 @@ QStringList TestTwoUsers::packedIn(const QString &archive)
 // archive still holds exactly the listed files.
 void TestTwoUsers::secondWriterCannotAddToTheArchive()
 {
-    if (!prepare(0))
+    if (!prepare(0, 01777))
         QSKIP("acting as two users needs root, Linux and 7zz (Debian package 7zip)");
     QProcess planter;
     planter.start("setpriv", as(65533) << "plant" << shared << zip << "mine.7z");
@@ -139,15 +139,15 @@ void TestTwoUsers::secondUserSwapsTheProgramsFolder_data()
     QTest::newRow("a folder of his own with a ZIP, as 7-Zip starts") << "starts" << "folder";
 }
 
-// The folder is his (sticky, 1777), so he may rename what others put in
-// it: at a moment of the run he renames the program's private folder away
+// The folder is his (sticky, 1733: others may drop files in without
+// listing it), so he may rename what others put in it: at a moment of the run he renames the program's private folder away
 // and puts something of his at its name. The program goes on in the folder
 // it made, and touches nothing of his, nor through what he put there.
 void TestTwoUsers::secondUserSwapsTheProgramsFolder()
 {
     QFETCH(QString, moment);
     QFETCH(QString, swap);
-    if (!prepare(65533))
+    if (!prepare(65533, 01733))
         QSKIP("acting as two users needs root, Linux and 7zz (Debian package 7zip)");
     QProcess user;
     startUser(user, QStringList{"compress-pausing", moment, program, shared + "/mine.7z"} << files);
