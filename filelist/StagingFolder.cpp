@@ -43,6 +43,14 @@ QString recordsOf(const QString &folder)
     return folder + QLatin1String(recordsSuffix);
 }
 
+// Whether the list beside folder is ours to add to (made when missing):
+// someone else's file, or a link, at its name makes the name unusable.
+bool canKeepRecords(const QString &folder)
+{
+    QFile records;
+    return NoFollow::openOwnFile(records, recordsOf(folder), QIODevice::WriteOnly | QIODevice::Append);
+}
+
 QByteArray encoded(const QString &relative)
 {
     return QFile::encodeName(relative).toPercentEncoding();
@@ -80,7 +88,7 @@ QString StagingFolder::path() const
 bool StagingFolder::take()
 {
     const QString tempPath = QDir::tempPath();
-    if (lock && tempPath == chosenIn && OwnerOnlyFolder::ensure(chosen))
+    if (lock && tempPath == chosenIn && OwnerOnlyFolder::ensure(chosen) && canKeepRecords(chosen))
         return true;
     choose(tempPath);
     return bool(lock);
@@ -112,9 +120,7 @@ bool StagingFolder::tryToTake(const QString &candidate)
     // first, so that its list and ours are never mixed.
     if (OwnerOnlyFolder::isOwn(candidate))
         removeListedIn(candidate);
-    QFile records;
-    if (!OwnerOnlyFolder::ensure(candidate)
-        || !NoFollow::openOwnFile(records, recordsOf(candidate), QIODevice::WriteOnly | QIODevice::Append))
+    if (!OwnerOnlyFolder::ensure(candidate) || !canKeepRecords(candidate))
         return false;
     lock = std::move(candidateLock);
     chosen = candidate;

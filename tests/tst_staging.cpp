@@ -176,8 +176,10 @@ void TestStaging::nameTakenAfterASuccess_data()
     QTest::newRow("a file") << "file";
 #ifdef Q_OS_UNIX
     QTest::newRow("a link") << "link";
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         QTest::newRow("another user's folder") << "other user";
+        QTest::newRow("another user's file beside it, at its list's name") << "other user's list";
+    }
 #endif
 }
 
@@ -204,6 +206,10 @@ void TestStaging::nameTakenAfterASuccess()
     if (taker == "other user") {
         QVERIFY(QDir().mkdir(shared));
         QCOMPARE(::chown(QFile::encodeName(shared).constData(), 65534, 65534), 0);
+    }
+    if (taker == "other user's list") {
+        writeFile(shared + ".copies", "theirs");
+        QCOMPARE(::chown(QFile::encodeName(shared + ".copies").constData(), 65534, 65534), 0);
     }
 #endif
     const QString second = file("second.txt", "second");
