@@ -3,6 +3,7 @@
 #include "app/ArchiverCommand.h"
 #include "app/ChildProcessGuard.h"
 #include "disk/FolderWalk.h"
+#include "disk/PrivateFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,17 +33,53 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
 {
     if (running)
         return;
+    folder = nullptr;
     archive = archivePath;
     archiveExisted = FolderWalk::existsOrIsLink(archive);
+    begin(program, archive, paths);
+}
+
+void ArchiveJob::start(const QString &program, const PrivateFolder &privateFolder, const QString &name,
+                       const QStringList &paths)
+{
+    if (running)
+        return;
+    folder = &privateFolder;
+    archiveName = name;
+    archive = privateFolder.path() + QLatin1Char('/') + name;
+    archiveExisted = false;
+    begin(program, privateFolder.argumentFor(name), paths);
+}
+
+namespace {
+
+// The archiver may start in another working folder: every path it is given
+// is whole.
+QString whole(const QString &path)
+{
+    return QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
+}
+
+} // namespace
+
+void ArchiveJob::begin(const QString &program, const QString &archiveArgument, const QStringList &givenPaths)
+{
     running = true;
     cancelRequested = false;
+    listFileUnwritable = false;
     reader = ArchiverOutput();
 
+    QStringList paths;
+    for (const QString &path : givenPaths)
+        paths << whole(path);
+    const QString leftOut = folder ? folder->name() : QString();
     QStringList args;
-    if (!ArchiverCommand::needsListFile(archive, paths))
-        args = ArchiverCommand::arguments(archive, paths);
+    if (!ArchiverCommand::needsListFile(archiveArgument, paths))
+        args = ArchiverCommand::arguments(archiveArgument, paths, QString(), leftOut);
     else if (writeListFile(paths))
-        args = ArchiverCommand::arguments(archive, paths, listFilePath);
+        args = ArchiverCommand::arguments(archiveArgument, paths, listFilePath, leftOut);
+    else
+        listFileUnwritable = true;
 
     process = new QProcess(this);
     // Whatever the archiver might ask for would never be answered: it reads
@@ -50,7 +87,7 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
     // output (-bse1); what little else it might write elsewhere is not read.
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
-    ChildProcessGuard::prepare(process);
+    ChildProcessGuard::prepare(process, folder ? folder->handleForChild() : -1);
     connect(process, &QProcess::started, this, [this] { ChildProcessGuard::adopt(process); });
     connect(process, &QProcess::readyReadStandardOutput, this, &ArchiveJob::readStandardOutput);
     connect(process, &QProcess::finished, this, &ArchiveJob::onProcessFinished);
@@ -59,7 +96,7 @@ void ArchiveJob::start(const QString &program, const QString &archivePath, const
         finish(Outcome::Failed);
         return;
     }
-    process->start(program, args, QIODevice::ReadOnly);
+    process->start(program.contains(QLatin1Char('/')) ? whole(program) : program, args, QIODevice::ReadOnly);
 }
 
 bool ArchiveJob::writeListFile(const QStringList &paths)
@@ -71,7 +108,7 @@ bool ArchiveJob::writeListFile(const QStringList &paths)
     file.setAutoRemove(false);
     if (!file.open())
         return false;
-    listFilePath = file.fileName();
+    listFilePath = whole(file.fileName());
     for (const QString &path : paths) {
         if (ArchiverCommand::fitsListFile(path))
             file.write(ArchiverCommand::listFileLine(path));
@@ -99,6 +136,18 @@ int ArchiveJob::percent() const
 const QByteArray &ArchiveJob::output() const
 {
     return reader.all();
+}
+
+bool ArchiveJob::listFileFailed() const
+{
+    return listFileUnwritable;
+}
+
+// A success counts only for the file the archiver wrote: in a private
+// folder, the regular file there, found through the folder's handle.
+bool ArchiveJob::archiveWritten() const
+{
+    return folder ? folder->holdsFile(archiveName) : FolderWalk::existsOrIsLink(archive);
 }
 
 void ArchiveJob::cancel()
@@ -147,7 +196,7 @@ void ArchiveJob::onProcessFinished(int exitCode, QProcess::ExitStatus status)
     else if (status == QProcess::CrashExit)
         finish(Outcome::Failed);
     else
-        finish(ArchiverOutput::succeeded(reader.all(), exitCode, FolderWalk::existsOrIsLink(archive))
+        finish(ArchiverOutput::succeeded(reader.all(), exitCode, archiveWritten())
                    ? Outcome::Succeeded
                    : Outcome::Failed);
 }
@@ -162,8 +211,9 @@ void ArchiveJob::onProcessError(QProcess::ProcessError error)
 void ArchiveJob::finish(Outcome outcome)
 {
     // Nothing was at the archive's name before this run, so whatever is
-    // there now is this run's own partial or incomplete archive.
-    if (outcome != Outcome::Succeeded && !archiveExisted && FolderWalk::existsOrIsLink(archive))
+    // there now is this run's own partial or incomplete archive. A private
+    // folder takes it with it when it goes.
+    if (outcome != Outcome::Succeeded && !folder && !archiveExisted && FolderWalk::existsOrIsLink(archive))
         QFile::remove(archive);
     removeListFile();
     process->disconnect(this);

@@ -10,7 +10,8 @@ constexpr qsizetype commandLineBudget = 16000;
 
 } // namespace
 
-QStringList ArchiverCommand::arguments(const QString &archive, const QStringList &paths, const QString &listFile)
+QStringList ArchiverCommand::arguments(const QString &archive, const QStringList &paths, const QString &listFile,
+                                      const QString &leftOut)
 {
     // -spd: names are taken literally (no wildcards), and without -r no
     // same-named file from a subfolder slips in. -sse: an input that cannot
@@ -26,6 +27,13 @@ QStringList ArchiverCommand::arguments(const QString &archive, const QStringList
     QStringList args{QStringLiteral("a"),    QStringLiteral("-tzip"), QStringLiteral("-spd"),
                      QStringLiteral("-sse"), QStringLiteral("-sae"),  QStringLiteral("-mcu=on"),
                      QStringLiteral("-bsp1"), QStringLiteral("-bse1"), QStringLiteral("-sccUTF-8")};
+    // -xr!: the program's own folder for the archive, which lies inside a
+    // listed folder when the destination does, is left out however the
+    // walk reaches it (through a link too). Its name is made fresh for each
+    // run, with six random characters: no name of the user's is left out
+    // but by a chance of one in billions.
+    if (!leftOut.isEmpty())
+        args << QStringLiteral("-xr!") + leftOut;
     if (listFile.isEmpty())
         return args << archive << paths;
     // A name a list file cannot hold goes on the command line beside it.

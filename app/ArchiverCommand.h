@@ -12,8 +12,10 @@ namespace ArchiverCommand {
 
 // The command line for packing exactly these paths into archive; with a
 // list file the paths are read from it instead, but for those it cannot
-// hold (fitsListFile).
-QStringList arguments(const QString &archive, const QStringList &paths, const QString &listFile = QString());
+// hold (fitsListFile). Anything named leftOut, at any depth of a listed
+// folder, is not packed.
+QStringList arguments(const QString &archive, const QStringList &paths, const QString &listFile = QString(),
+                      const QString &leftOut = QString());
 
 // Whether the paths go on the command line or, when they would make it too
 // long for the system, into a list file.

@@ -6,6 +6,13 @@
 #include <QList>
 #include <QRegularExpression>
 
+#if defined(Q_OS_WIN)
+#include <qt_windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#endif
+
 namespace {
 
 const char *const successMarker = "Everything is Ok";
@@ -144,4 +151,29 @@ QString ArchiverOutput::failedFileIn(const QByteArray &output, const QStringList
         }
     }
     return QString();
+}
+
+// The archiver says it in the system's own words: on Windows the system's
+// message for the error, in the user's language; on Linux "errno=28 : " and
+// the C library's words. Asked of the system here, they are the same
+// words, whatever the language.
+bool ArchiverOutput::saysDiskFull(const QByteArray &output)
+{
+    const QString text = QString::fromUtf8(output);
+#if defined(Q_OS_WIN)
+    for (const DWORD code : {DWORD(ERROR_DISK_FULL), DWORD(ERROR_HANDLE_DISK_FULL)}) {
+        wchar_t *message = nullptr;
+        const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                                | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                            nullptr, code, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+        const QString words = QString::fromWCharArray(message, int(length)).trimmed();
+        LocalFree(message);
+        if (!words.isEmpty() && text.contains(words))
+            return true;
+    }
+    return false;
+#else
+    return text.contains(QStringLiteral("errno=%1 ").arg(ENOSPC))
+        || text.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+#endif
 }

@@ -29,6 +29,8 @@ public:
     // one inside a listed folder, as the archiver wrote it. Empty when the
     // output names none.
     static QString failedFileIn(const QByteArray &output, const QStringList &paths);
+    // Whether the output says that a disk was full.
+    static bool saysDiskFull(const QByteArray &output);
 
 private:
     static int percentIn(const QByteArray &segment, int otherwise);

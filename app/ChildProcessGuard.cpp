@@ -32,18 +32,21 @@ HANDLE killOnCloseJob()
 } // namespace
 #endif
 
-void ChildProcessGuard::prepare(QProcess *process)
+void ChildProcessGuard::prepare(QProcess *process, int workingFolder)
 {
 #if defined(Q_OS_LINUX)
     const pid_t parent = getpid();
-    process->setChildProcessModifier([parent] {
+    process->setChildProcessModifier([parent, workingFolder] {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         // The program may have ended before the line above took effect.
         if (getppid() != parent)
             _exit(127);
+        if (workingFolder >= 0 && fchdir(workingFolder) != 0)
+            _exit(127);
     });
 #else
     Q_UNUSED(process)
+    Q_UNUSED(workingFolder)
 #endif
 }
 

@@ -7,8 +7,11 @@ class QProcess;
 class ChildProcessGuard
 {
 public:
-    // Before the process starts.
-    static void prepare(QProcess *process);
+    // Before the process starts. With a folder handle (Linux), the child
+    // makes that folder its working folder before the program runs in it,
+    // or ends at once: it writes where the handle is, not wherever its path
+    // may lead by then.
+    static void prepare(QProcess *process, int workingFolder = -1);
     // Right after it has started.
     static void adopt(QProcess *process);
 };

@@ -1,18 +1,19 @@
 #include "app/CompressionRun.h"
 
+#include "app/RunMessages.h"
 #include "app/TerminationWatch.h"
 #include "disk/FolderWalk.h"
-#include "disk/NoReplaceMove.h"
 #include "disk/PrivateFolder.h"
+#include "filelist/BackgroundWork.h"
 #include "ui/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QStorageInfo>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -21,14 +22,12 @@
 
 namespace {
 
-const char *const existsText = "File with this name already exists";
-const char *const failedText = "Compression failed!";
-const char *const unusableText = "Some of the listed files no longer exist or cannot be read: ";
-const char *const deniedText =
-    "You are unable to save the file in the specified destination. To resolve this, kindly run "
-    "the app as an administrator or choose an alternative destination.";
-
-constexpr int namesShown = 5;
+// Deflate packs at most 1032 bytes into one; every entry of a ZIP archive
+// has a local and a central header (30 and 46 bytes) with its name in each,
+// and the archive ends with a record of 22 bytes.
+constexpr qint64 mostPackedPerByte = 1032;
+constexpr qint64 headerBytes = 76;
+constexpr qint64 endRecordBytes = 22;
 
 std::function<QStringList(const QStringList &)> &checkForTests()
 {
@@ -36,13 +35,27 @@ std::function<QStringList(const QStringList &)> &checkForTests()
     return check;
 }
 
-// A long list would not fit the box: the first few names, then how many more.
-QString unusableMessage(const QStringList &names)
+std::function<void(CompressionRun::Moment, const QString &)> &pauseForTests()
 {
-    QString text = QString::fromLatin1(unusableText) + names.mid(0, namesShown).join(QStringLiteral(", "));
-    if (names.size() > namesShown)
-        text += QStringLiteral(", and %1 more").arg(names.size() - namesShown);
-    return text;
+    static std::function<void(CompressionRun::Moment, const QString &)> pause;
+    return pause;
+}
+
+void pause(CompressionRun::Moment moment, const QString &folder)
+{
+    if (pauseForTests())
+        pauseForTests()(moment, folder);
+}
+
+// The least any archive of these files can take: more free space than that
+// on the destination's disk is no sign that the archive will not fit, less
+// is a certainty that it will not.
+qint64 leastArchiveBytes(const QStringList &paths, qint64 bytes)
+{
+    qint64 least = endRecordBytes + bytes / mostPackedPerByte;
+    for (const QString &path : paths)
+        least += headerBytes + 2 * QFileInfo(path).fileName().toUtf8().size();
+    return least;
 }
 
 } // namespace
@@ -67,18 +80,28 @@ void CompressionRun::setCheckForTests(std::function<QStringList(const QStringLis
     checkForTests() = std::move(check);
 }
 
-CompressionRun::Ending CompressionRun::exec(const QString &destination, const QStringList &paths)
+void CompressionRun::setPauseForTests(std::function<void(Moment, const QString &)> pause)
 {
-    if (FolderWalk::existsOrIsLink(destination))
-        return stopBeforeArchiver(QString::fromLatin1(existsText));
+    pauseForTests() = std::move(pause);
+}
+
+CompressionRun::Ending CompressionRun::exec(const QString &destination, const QStringList &paths, bool replace)
+{
+    if (!replace && FolderWalk::existsOrIsLink(destination))
+        return stopBeforeArchiver(RunMessages::exists(destination));
 
     dialog.show();
-    const QStringList unusable = findUnusable(paths);
+    const Check checked = check(paths);
     // Cancelled while checking: nothing was started, nothing to tell.
     if (ending || cancelRequested)
         return stopBeforeArchiver(QString());
-    if (!unusable.isEmpty())
-        return stopBeforeArchiver(unusableMessage(unusable));
+    if (!checked.unusable.isEmpty())
+        return stopBeforeArchiver(RunMessages::unusable(checked.unusable));
+    const QString folderPath = QFileInfo(destination).absolutePath();
+    const qint64 needed = leastArchiveBytes(paths, checked.bytes);
+    const QStorageInfo disk(folderPath);
+    if (disk.isValid() && disk.isReady() && disk.bytesAvailable() < needed)
+        return stopBeforeArchiver(RunMessages::notEnoughSpace(folderPath, disk.bytesAvailable(), needed));
     // The archiver writes into a folder of our own beside the destination,
     // under the destination's own name, and only a finished archive comes
     // out of it: nobody else who may write beside the destination can add
@@ -87,14 +110,14 @@ CompressionRun::Ending CompressionRun::exec(const QString &destination, const QS
     // may not write there: the archiver's own words for it are the
     // system's, and would blame a listed file's access error on the
     // destination as well.
-    const PrivateFolder folder(QFileInfo(destination).absolutePath());
+    const PrivateFolder folder(folderPath);
     if (!folder.isValid())
-        return stopBeforeArchiver(QString::fromLatin1(deniedText));
-    const QString archive = folder.filePath(QFileInfo(destination).fileName());
+        return stopBeforeArchiver(RunMessages::cannotWrite(folderPath));
 
+    pause(Moment::ArchiverStarts, folder.path());
     dialog.setText(QStringLiteral("Compressing..."));
-    const ArchiveJob::Outcome outcome = runArchiver(archive, paths);
-    return conclude(outcome, archive, destination, paths);
+    const ArchiveJob::Outcome outcome = runArchiver(folder, QFileInfo(destination).fileName(), paths);
+    return conclude(outcome, folder, destination, paths, replace);
 }
 
 CompressionRun::Ending CompressionRun::stopBeforeArchiver(const QString &message)
@@ -105,20 +128,26 @@ CompressionRun::Ending CompressionRun::stopBeforeArchiver(const QString &message
     return Ending::BeforeArchiver;
 }
 
-QStringList CompressionRun::findUnusable(const QStringList &paths)
+CompressionRun::Check CompressionRun::check(const QStringList &paths)
 {
     // Off the GUI thread: a large folder on a slow disk takes its time, and
     // the window keeps painting meanwhile. The worker has its own copy of
     // what it checks, so the wait may end at once on Cancel.
     auto stop = std::make_shared<std::atomic_bool>(false);
-    std::function<QStringList()> check = [paths, stop] { return FolderWalk::unusableNames(paths, stop.get()); };
+    std::function<Check()> work = [paths, stop] {
+        Check result;
+        result.unusable = FolderWalk::unusableNames(paths, stop.get(), &result.bytes);
+        return result;
+    };
     if (checkForTests())
-        check = [paths, forTests = checkForTests()] { return forTests(paths); };
-    QFutureWatcher<QStringList> watcher;
+        work = [paths, forTests = checkForTests()] { return Check{forTests(paths), 0}; };
+    QFutureWatcher<Check> watcher;
     QEventLoop loop;
     checking = &loop;
     connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(check));
+    // On threads nothing waits for: a check stuck in a read must not keep
+    // the program from ending.
+    watcher.setFuture(QtConcurrent::run(BackgroundWork::workers(), work));
     if (!watcher.isFinished())
         loop.exec();
     checking = nullptr;
@@ -131,7 +160,8 @@ QStringList CompressionRun::findUnusable(const QStringList &paths)
     return watcher.result();
 }
 
-ArchiveJob::Outcome CompressionRun::runArchiver(const QString &archive, const QStringList &paths)
+ArchiveJob::Outcome CompressionRun::runArchiver(const PrivateFolder &folder, const QString &name,
+                                                const QStringList &paths)
 {
     ArchiveJob::Outcome outcome = ArchiveJob::Outcome::Failed;
     QEventLoop loop;
@@ -139,7 +169,7 @@ ArchiveJob::Outcome CompressionRun::runArchiver(const QString &archive, const QS
         outcome = result;
         loop.quit();
     });
-    job.start(archiver, archive, paths);
+    job.start(archiver, folder, name, paths);
     if (job.isRunning())
         loop.exec();
     if (job.isRunning()) {
@@ -162,8 +192,8 @@ void CompressionRun::requestCancel()
     job.cancel();
 }
 
-CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, const QString &archive,
-                                                const QString &destination, const QStringList &paths)
+CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, const PrivateFolder &folder,
+                                                const QString &destination, const QStringList &paths, bool replace)
 {
     if (outcome != ArchiveJob::Outcome::Failed)
         dialog.hide();
@@ -174,14 +204,15 @@ CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, con
         return Ending::Failed;
     }
     if (outcome == ArchiveJob::Outcome::Failed) {
-        tellFailure(paths);
+        tellFailure(paths, QFileInfo(destination).absolutePath());
         return Ending::Failed;
     }
-    if (!moveWithoutReplacing(archive, destination)) {
-        const bool taken = FolderWalk::existsOrIsLink(destination);
-        MessageBox::tell(QString::fromLatin1(taken ? existsText : failedText));
-        return Ending::Failed;
-    }
+    pause(Moment::ArchiverEnded, folder.path());
+    // What the archiver wrote in our folder, found through its handle, goes
+    // to the destination in one step.
+    const QString name = QFileInfo(destination).fileName();
+    if (folder.moveOut(name, name, replace) != PrivateFolder::Move::Moved)
+        return tellMoveFailure(destination, replace);
     // Asked to end as the archiver ended: the archive is in place; the
     // program ends instead of asking about it.
     if (termination && termination->takeRequest()) {
@@ -194,21 +225,41 @@ CompressionRun::Ending CompressionRun::conclude(ArchiveJob::Outcome outcome, con
     return Ending::Succeeded;
 }
 
-void CompressionRun::tellFailure(const QStringList &paths)
+CompressionRun::Ending CompressionRun::tellMoveFailure(const QString &destination, bool replace)
 {
+    const QString folder = QFileInfo(destination).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        MessageBox::tell(RunMessages::cannotWrite(folder));
+    else if (!FolderWalk::existsOrIsLink(destination))
+        MessageBox::tell(QString::fromLatin1(RunMessages::failed));
+    else
+        MessageBox::tell(replace ? RunMessages::notReplaced(destination) : RunMessages::exists(destination));
+    return Ending::Failed;
+}
+
+void CompressionRun::tellFailure(const QStringList &paths, const QString &folder)
+{
+    if (job.listFileFailed()) {
+        dialog.hide();
+        MessageBox::tell(RunMessages::temporaryFolder(QDir::tempPath()));
+        return;
+    }
     // A listed file that turned unreadable during the run is what failed
     // it; the archiver's words for that are the system's, in any language.
-    const QStringList unusable = findUnusable(paths);
+    const QStringList unusable = check(paths).unusable;
     dialog.hide();
     if (ending)
         return;
     if (!unusable.isEmpty()) {
-        MessageBox::tell(unusableMessage(unusable));
+        MessageBox::tell(RunMessages::unusable(unusable));
+        return;
+    }
+    if (ArchiverOutput::saysDiskFull(job.output())) {
+        MessageBox::tell(RunMessages::diskFull(folder));
         return;
     }
     // Otherwise the file 7-Zip failed on, as its output names it (a file
     // held open by another program, a read that failed midway), on a line
     // of its own under the verdict.
-    const QString failed = ArchiverOutput::failedFileIn(job.output(), paths);
-    MessageBox::tell(QString::fromLatin1(failedText) + (failed.isEmpty() ? QString() : QLatin1Char('\n') + failed));
+    MessageBox::tell(RunMessages::failedOn(ArchiverOutput::failedFileIn(job.output(), paths)));
 }

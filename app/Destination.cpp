@@ -1,5 +1,6 @@
 #include "app/Destination.h"
 
+#include "disk/FolderWalk.h"
 #include "filelist/StagingFolder.h"
 
 #include <QDir>
@@ -27,11 +28,18 @@ void Destination::choose(const QString &path)
 {
     current = path;
     chosen = true;
+    replaceAgreed = FolderWalk::existsOrIsLink(path);
+}
+
+bool Destination::mayReplace() const
+{
+    return chosen && replaceAgreed;
 }
 
 void Destination::forgetChoice()
 {
     chosen = false;
+    replaceAgreed = false;
 }
 
 QString Destination::defaultFor(const QString &filePath)

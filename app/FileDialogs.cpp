@@ -28,11 +28,11 @@ QStringList FileDialogs::openFiles(QWidget *parent)
     return paths;
 }
 
-QString FileDialogs::saveArchive(QWidget *parent)
+QString FileDialogs::saveArchive(QWidget *parent, const QString &current)
 {
     QString path = std::exchange(nextArchiveAnswer, QString());
     if (path.isNull())
-        path = QFileDialog::getSaveFileName(parent, QCoreApplication::translate("MainWidget", "Save File"), QString(),
+        path = QFileDialog::getSaveFileName(parent, QCoreApplication::translate("MainWidget", "Save File"), current,
                                             QCoreApplication::translate("MainWidget", "7z files (*.7z)"));
     return path;
 }

@@ -12,8 +12,9 @@ class FileDialogs
 public:
     // Files to add; empty when the user chose none.
     static QStringList openFiles(QWidget *parent);
-    // Where to save the archive; empty when the user cancelled.
-    static QString saveArchive(QWidget *parent);
+    // Where to save the archive, asked in current's folder with current's
+    // name filled in; empty when the user cancelled.
+    static QString saveArchive(QWidget *parent, const QString &current);
 
     // Test seams: the next dialog is not shown but answered with this.
     static void setNextFilesAnswer(const QStringList &paths);

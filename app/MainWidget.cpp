@@ -238,7 +238,7 @@ void MainWidget::onBrowseForFilesClicked()
 
 void MainWidget::onBrowseDestinationFolderClicked()
 {
-    const QString path = FileDialogs::saveArchive(this);
+    const QString path = FileDialogs::saveArchive(this, destination.path());
     if (path.isEmpty())
         return;
     destination.choose(path);
@@ -319,7 +319,8 @@ void MainWidget::onCompressClicked()
 
     compressing = true;
     CompressionRun run(archiver, this, termination);
-    const CompressionRun::Ending ending = run.exec(destination.path(), fileWidget->getFiles());
+    const CompressionRun::Ending ending =
+        run.exec(destination.path(), fileWidget->getFiles(), destination.mayReplace());
     compressing = false;
     if (termination->takeRequest())
         QCoreApplication::exit(0);

@@ -29,8 +29,23 @@ bool FileNames::canHold(const QString &name, System system)
         && name != QLatin1String(".")
         && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/'))
-        && !name.contains(QLatin1Char('\\'));
+        && !name.contains(QLatin1Char('\\'))
+        && !hasControlCharacter(name);
     return plain && (system != System::Windows || windowsCanHold(name));
+}
+
+// Nobody means a line break or a tab in a name they type (a pasted line
+// break stays in the rename field), and such a name reads as two lines
+// wherever names are written one a line.
+bool FileNames::hasControlCharacter(const QString &name)
+{
+    for (const QChar c : name) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
+            return true;
+    }
+    return false;
 }
 
 bool FileNames::windowsCanHold(const QString &name)
@@ -39,7 +54,7 @@ bool FileNames::windowsCanHold(const QString &name)
     // make the copy fail.
     static const QString refused = QStringLiteral("<>:\"|?*");
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || refused.contains(c))
+        if (refused.contains(c))
             return false;
     }
     // Windows drops a trailing dot or space without a word, so the copy

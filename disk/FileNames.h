@@ -21,10 +21,12 @@ public:
 
     // Whether a file of this name can be made in a folder, under exactly
     // this name: no path separators, not "." or "..", and on Windows none
-    // of what it refuses or silently changes.
+    // of what it refuses or silently changes. No system takes control
+    // characters (line breaks, tabs) from the user.
     static bool canHold(const QString &name, System system = thisSystem());
 
 private:
+    static bool hasControlCharacter(const QString &name);
     static bool windowsCanHold(const QString &name);
     static bool isDeviceName(const QString &name);
 };

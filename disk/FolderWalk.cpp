@@ -270,20 +270,25 @@ bool FolderWalk::existsOrIsLink(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
-QStringList FolderWalk::unusableNames(const QStringList &paths, const std::atomic_bool *cancelled)
+QStringList FolderWalk::unusableNames(const QStringList &paths, const std::atomic_bool *cancelled, qint64 *bytes)
 {
     QStringList names;
+    qint64 total = 0;
     for (const QString &path : paths) {
         if (cancelled && cancelled->load())
             break;
         const QString name = QFileInfo(path).fileName();
         switch (kindOf(path)) {
-        case Kind::Folder:
-            names << walk(path, Purpose::Check, -1, cancelled).unusable;
+        case Kind::Folder: {
+            const Result walked = walk(path, Purpose::Check, -1, cancelled);
+            names << walked.unusable;
+            total += walked.bytes;
             break;
+        }
         case Kind::RegularFile:
             if (!canRead(path))
                 names << name;
+            total += QFileInfo(path).size();
             break;
         case Kind::Missing:
         case Kind::Special:
@@ -291,5 +296,7 @@ QStringList FolderWalk::unusableNames(const QStringList &paths, const std::atomi
             break;
         }
     }
+    if (bytes)
+        *bytes = total;
     return names;
 }

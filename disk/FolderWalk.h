@@ -50,6 +50,8 @@ public:
     // folder's content included, named as the user knows it: a listed file
     // by its name, anything inside a listed folder from that folder's name
     // on. Packing it would fail. Stops early, with what it found so far,
-    // once *cancelled turns true.
-    static QStringList unusableNames(const QStringList &paths, const std::atomic_bool *cancelled = nullptr);
+    // once *cancelled turns true. *bytes, when given, is set to what the
+    // regular files among them hold.
+    static QStringList unusableNames(const QStringList &paths, const std::atomic_bool *cancelled = nullptr,
+                                     qint64 *bytes = nullptr);
 };

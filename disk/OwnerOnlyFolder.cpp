@@ -91,6 +91,18 @@ bool makeFolder(const QString &path, OwnerOnlySecurity &security)
     return security.isValid() && CreateDirectoryW(longPathWide(longForm), security.attributes());
 }
 
+// A user who runs the program as an administrator makes files that the
+// Administrators group owns.
+bool isThisUser(PSID owner)
+{
+    QByteArray user = currentUserSid();
+    if (owner && !user.isEmpty() && EqualSid(owner, user.data()))
+        return true;
+    BOOL member = FALSE;
+    return owner && IsWellKnownSid(owner, WinBuiltinAdministratorsSid) && CheckTokenMembership(nullptr, owner, &member)
+        && member;
+}
+
 bool ownedByThisUser(const QString &longForm)
 {
     PSID owner = nullptr;
@@ -99,15 +111,7 @@ bool ownedByThisUser(const QString &longForm)
                               nullptr, nullptr, nullptr, &descriptor)
         != ERROR_SUCCESS)
         return false;
-    QByteArray user = currentUserSid();
-    bool ours = owner && !user.isEmpty() && EqualSid(owner, user.data());
-    if (!ours && owner) {
-        // A user who runs the program as an administrator makes files that
-        // the Administrators group owns.
-        BOOL member = FALSE;
-        ours = IsWellKnownSid(owner, WinBuiltinAdministratorsSid) && CheckTokenMembership(nullptr, owner, &member)
-               && member;
-    }
+    const bool ours = isThisUser(owner);
     LocalFree(descriptor);
     return ours;
 }
@@ -183,3 +187,18 @@ bool OwnerOnlyFolder::isOwn(const QString &path)
         && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 #endif
 }
+
+#if defined(Q_OS_WIN)
+bool OwnerOnlyFolder::ownsHandle(void *handle)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor)
+        != ERROR_SUCCESS)
+        return false;
+    const bool ours = isThisUser(owner);
+    LocalFree(descriptor);
+    return ours;
+}
+#endif

@@ -23,4 +23,9 @@ public:
     // Whether path is a real folder, not a link, of this user's and closed
     // to others.
     static bool isOwn(const QString &path);
+
+#if defined(Q_OS_WIN)
+    // Whether the file or folder open as handle (a HANDLE) is this user's.
+    static bool ownsHandle(void *handle);
+#endif
 };

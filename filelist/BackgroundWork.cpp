@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QMutex>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent>
 
@@ -15,7 +16,23 @@ std::function<void()> &pauseForTestsFunction()
     return pause;
 }
 
+// Enough for every read a user could leave stuck, with room for new work.
+constexpr int mostWorkers = 64;
+
 } // namespace
+
+QThreadPool *BackgroundWork::workers()
+{
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool; // never deleted, so never waited for
+        threads->setMaxThreadCount(mostWorkers);
+        // Kept, not ended when idle: a thread of the Windows build must not
+        // end before the process does (see StartupWarmUp).
+        threads->setExpiryTimeout(-1);
+        return threads;
+    }();
+    return pool;
+}
 
 const std::atomic_bool *BackgroundWork::Progress::cancelFlag() const
 {
@@ -70,7 +87,7 @@ bool BackgroundWork::run(const QString &labelText, const QString &detail, Task t
     waitingLoop = &loop;
     QFutureWatcher<void> watcher;
     connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run([task = std::move(task), progress] {
+    watcher.setFuture(QtConcurrent::run(workers(), [task = std::move(task), progress] {
         task(*progress);
         progress->claimResult();
     }));

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QEventLoop;
+class QThreadPool;
 
 #include <atomic>
 #include <functional>
@@ -64,6 +65,12 @@ public:
 
     // How long work may take before it is said to be slow.
     static constexpr int slowAfterMs = 300;
+
+    // The threads that abandoned work runs on. Nothing waits for them when
+    // the program ends: Qt's shared pool is waited for as the application
+    // object goes, and a read stuck on a dead network share would keep the
+    // process, without its window, for as long as it stays stuck.
+    static QThreadPool *workers();
 
     // Test seam: every worker calls this where pauseForTests() is, before
     // going on (the function may block, as a stuck read would).

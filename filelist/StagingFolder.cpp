@@ -3,6 +3,7 @@
 #include "disk/FileCopy.h"
 #include "disk/FileNames.h"
 #include "disk/FolderWalk.h"
+#include "disk/NoFollow.h"
 #include "disk/OwnerOnlyFolder.h"
 #include "filelist/BackgroundWork.h"
 
@@ -25,10 +26,35 @@ constexpr int mostSubfolders = 100;
 
 const char baseName[] = "velmora";
 const char lockSuffix[] = ".lock";
-// In the folder: our copies, one path a line relative to the folder, and
-// the subfolders made for them, marked so.
-const char listName[] = ".brimlet-copies";
+// Beside the folder, as its lock is: the list of our copies made in it and
+// the subfolders made for them. The folder itself holds only the names the
+// user gave, so no name of the user's can ever be the list's.
+const char recordsSuffix[] = ".copies";
+// The list's first line: each line after it is "+" and a path made, "-" and
+// a path gone, relative to the folder and percent-encoded, so that any name
+// (a line break in it too) is one line and reads back as it was. A list
+// without this line was written before names were encoded: it cannot be
+// read without risk, and is left as it is.
+const char recordsHeader[] = "brimlet-copies 2";
 const char subfolderMark[] = "folder:";
+
+QString recordsOf(const QString &folder)
+{
+    return folder + QLatin1String(recordsSuffix);
+}
+
+// Whether the list beside folder is ours to add to (made when missing):
+// someone else's file, or a link, at its name makes the name unusable.
+bool canKeepRecords(const QString &folder)
+{
+    QFile records;
+    return NoFollow::openOwnFile(records, recordsOf(folder), QIODevice::WriteOnly | QIODevice::Append);
+}
+
+QByteArray encoded(const QString &relative)
+{
+    return QFile::encodeName(relative).toPercentEncoding();
+}
 
 // Held for as long as the program runs: only a dead holder makes it stale.
 std::unique_ptr<QLockFile> lockFor(const QString &folder)
@@ -62,7 +88,7 @@ QString StagingFolder::path() const
 bool StagingFolder::take()
 {
     const QString tempPath = QDir::tempPath();
-    if (lock && tempPath == chosenIn && OwnerOnlyFolder::ensure(chosen))
+    if (lock && tempPath == chosenIn && OwnerOnlyFolder::ensure(chosen) && canKeepRecords(chosen))
         return true;
     choose(tempPath);
     return bool(lock);
@@ -88,7 +114,13 @@ bool StagingFolder::tryToTake(const QString &candidate)
 {
     // Beside the folder, so that the folder itself can go when emptied.
     std::unique_ptr<QLockFile> candidateLock = lockFor(candidate);
-    if (!candidateLock->tryLock(0) || !OwnerOnlyFolder::ensure(candidate))
+    if (!candidateLock->tryLock(0))
+        return false;
+    // A copy of the program that died here may have left copies: they go
+    // first, so that its list and ours are never mixed.
+    if (OwnerOnlyFolder::isOwn(candidate))
+        removeListedIn(candidate);
+    if (!OwnerOnlyFolder::ensure(candidate) || !canKeepRecords(candidate))
         return false;
     lock = std::move(candidateLock);
     chosen = candidate;
@@ -155,15 +187,19 @@ StagingFolder::Copy StagingFolder::copyUnderName(const QString &source, const QS
     const bool finished = work.run(
         QStringLiteral("Copying the file for its new name..."), QDir::toNativeSeparators(source),
         [source, temporary, copied](BackgroundWork::Progress &progress) {
-            FileCopy copy(source, temporary);
-            bool made = copy.open();
-            if (made) {
-                progress.pauseForTests();
-                made = copy.run(progress.cancelFlag(), [&progress](qint64 done, qint64 total) {
-                    progress.report(done, total);
-                });
+            bool made = false;
+            {
+                FileCopy copy(source, temporary);
+                made = copy.open();
+                if (made) {
+                    progress.pauseForTests();
+                    made = copy.run(progress.cancelFlag(), [&progress](qint64 done, qint64 total) {
+                        progress.report(done, total);
+                    });
+                }
             }
             // Ended after the user stopped waiting: nothing of it stays.
+            // Closed first: Windows removes no file that is open.
             if (!progress.claimResult() || !made) {
                 QFile::remove(temporary);
                 return;
@@ -206,23 +242,26 @@ void StagingFolder::discardCopy(const QString &copyPath)
 {
     if (!isCopy(copyPath))
         return;
-    QFile::remove(copyPath);
+    NoFollow::removeFileBeneath(chosen, QDir(chosen).relativeFilePath(copyPath));
     forgetCopy(copyPath);
     note('-', copyPath);
 }
 
-// Each change to our copies is one line added to the list kept in the
-// folder: "+" and a path made, "-" and a path gone, relative to the folder
-// ("+folder:2" for a subfolder made). The list is only ever added to, never
+// Each change to our copies is one line added to the list kept beside the
+// folder (see recordsHeader). The list is only ever added to, never
 // rewritten: a file rewritten in place is written out to the disk at once,
 // behind whatever the disk still has to write (a copy of hundreds of
 // megabytes just made), and the window's thread would wait for all of it.
 void StagingFolder::note(char change, const QString &path, bool isFolder)
 {
-    QFile list(chosen + QLatin1Char('/') + QLatin1String(listName));
-    if (list.open(QIODevice::WriteOnly | QIODevice::Append))
-        list.write(change + QByteArray(isFolder ? subfolderMark : "")
-                   + QDir(chosen).relativeFilePath(path).toUtf8() + '\n');
+    QFile list;
+    if (!NoFollow::openOwnFile(list, recordsOf(chosen), QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    QByteArray line;
+    if (list.size() == 0)
+        line = QByteArray(recordsHeader) + '\n';
+    line += change + QByteArray(isFolder ? subfolderMark : "") + encoded(QDir(chosen).relativeFilePath(path)) + '\n';
+    list.write(line);
 }
 
 void StagingFolder::removeWhatDeadCopiesLeft(const QString &tempPath)
@@ -239,39 +278,44 @@ void StagingFolder::removeWhatDeadCopiesLeft(const QString &tempPath)
     }
 }
 
+// Only files that the list names as ours go, each reached through real
+// folders inside the folder: a link put in the place of a subfolder, or of
+// the copy, leads nowhere.
 void StagingFolder::removeListedIn(const QString &folder)
 {
-    QFile list(folder + QLatin1Char('/') + QLatin1String(listName));
-    if (!list.open(QIODevice::ReadOnly))
+    QFile list;
+    if (!NoFollow::openOwnFile(list, recordsOf(folder), QIODevice::ReadOnly))
+        return;
+    QList<QByteArray> lines = list.readAll().split('\n');
+    list.close();
+    if (lines.value(0) != recordsHeader)
         return;
     QStringList madeFolders;
     QSet<QString> files;
-    for (const QByteArray &line : list.readAll().split('\n')) {
+    for (const QByteArray &line : lines.mid(1)) {
         const bool made = line.startsWith('+');
-        QString entry = QString::fromUtf8(line.mid(1));
-        const bool isFolder = entry.startsWith(QLatin1String(subfolderMark));
+        if (!made && !line.startsWith('-'))
+            continue;
+        QByteArray entry = line.mid(1);
+        const bool isFolder = entry.startsWith(subfolderMark);
         if (isFolder)
             entry.remove(0, int(qstrlen(subfolderMark)));
-        // Only what lies inside the folder.
-        if ((!made && !line.startsWith('-')) || entry.isEmpty()
-            || QDir::cleanPath(entry).startsWith(QLatin1String("..")) || QDir::isAbsolutePath(entry))
-            continue;
-        const QString path = folder + QLatin1Char('/') + entry;
-        if (isFolder)
-            madeFolders.prepend(path);
+        const QString relative = QFile::decodeName(QByteArray::fromPercentEncoding(entry));
+        if (isFolder && made)
+            madeFolders.prepend(relative);
         else if (made)
-            files.insert(path);
+            files.insert(relative);
         else
-            files.remove(path);
+            files.remove(relative);
     }
-    list.close();
-    for (const QString &path : std::as_const(files)) {
-        if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink())
-            QFile::remove(path);
+    for (const QString &relative : std::as_const(files))
+        NoFollow::removeFileBeneath(folder, relative);
+    QFile::remove(recordsOf(folder));
+    // Each only goes when empty; a link in a subfolder's place stays.
+    for (const QString &made : std::as_const(madeFolders)) {
+        if (!made.contains(QLatin1Char('/')) && made != QLatin1String("..") && made != QLatin1String("."))
+            QDir(folder).rmdir(made);
     }
-    list.remove();
-    for (const QString &made : std::as_const(madeFolders))
-        QDir().rmdir(made);
     QDir().rmdir(folder);
 }
 
@@ -293,8 +337,8 @@ void StagingFolder::tidyUp()
 {
     if (!chosen.isEmpty() && OwnerOnlyFolder::isOwn(chosen)) {
         for (const QString &copy : std::as_const(copies))
-            QFile::remove(copy);
-        QFile::remove(chosen + QLatin1Char('/') + QLatin1String(listName));
+            NoFollow::removeFileBeneath(chosen, QDir(chosen).relativeFilePath(copy));
+        QFile::remove(recordsOf(chosen));
         // Each only succeeds once the folder is empty.
         for (const QString &folder : std::as_const(subfolders))
             QDir().rmdir(folder);

@@ -15,8 +15,9 @@ class QLockFile;
 // its own under a name nobody can guess. The temporary folder may be shared
 // between users, so a name is only used when this program can make the
 // folder there, owner-only, or finds its own. The copies made there are
-// listed in it, so that a copy of the program that died can be tidied
-// after by the next one.
+// listed beside it ("velmora.copies", by its lock), so that a copy of the
+// program that died can be tidied after by the next one; the folder holds
+// only the names the user gave.
 class StagingFolder
 {
 public:

@@ -15,11 +15,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTest>
 #include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 using namespace TestSupport;
 
@@ -29,6 +35,18 @@ const QString failedText = QStringLiteral("Compression failed!");
 const QString existsText = QStringLiteral("File with this name already exists");
 const QString successText = QStringLiteral("Compression finished successfully!");
 const QString unusableText = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
+const QString deniedText = QStringLiteral("You are unable to save the file in the specified destination.");
+
+// The message's first line as it stands; of each line after it in
+// expected, that the message holds it (a file or folder it names), not how
+// it words it.
+void checkSays(const QString &text, const QString &expected)
+{
+    const QStringList lines = expected.split('\n');
+    QCOMPARE(text.section('\n', 0, 0), lines.first());
+    for (const QString &line : lines.mid(1))
+        QVERIFY2(text.contains(line), qPrintable(text));
+}
 
 } // namespace
 
@@ -53,9 +71,15 @@ private slots:
     void cancelWhileCheckingEndsAtOnce();
     void archiveReachesADeepFolder();
     void dialogSaysWhatIsBeingPacked();
+    void replaceAfterYes_data();
+    void replaceAfterYes();
+    void saveDialogOpensAtTheDestination();
+    void unwritableTemporaryFolderIsNamed();
+    void plainlyTooLittleRoomIsToldBeforeTheRun();
 
     void realArchiverWritesExactlyTheName();
     void realArchiverTakesALongDestinationName();
+    void realArchiverLeavesTheProgramsFolderOut();
 
 private:
     QString destination() const;
@@ -126,7 +150,8 @@ void TestCompression::tellsTheOutcome_data()
     QTest::addColumn<QString>("orders");
     QTest::addColumn<QString>("message");
     QTest::newRow("empty list") << "empty" << "write" << "Please select at least one file to compress";
-    QTest::newRow("destination exists") << "exists" << "write" << existsText;
+    QTest::newRow("destination exists") << "exists" << "write" << existsText + "\n<dest>";
+    QTest::newRow("destination's folder gone") << "folder gone" << "write" << deniedText + "\n<gone>";
     QTest::newRow("seven files gone") << "gone" << "write"
         << unusableText + "gone 1.txt, gone 2.txt, gone 3.txt, gone 4.txt, gone 5.txt, and 2 more";
 #ifdef Q_OS_UNIX
@@ -141,7 +166,12 @@ void TestCompression::tellsTheOutcome_data()
         << "" << "write;exit=2;print=\r\nWARNING: Zugriff verweigert\r\n<named>\r\n" << failedText + "\n<named>";
     // Blamed on the file, whatever words the system has for it.
     QTest::newRow("listed file gone mid-run") << "" << "write;remove=<staging>/b.txt;exit=2" << unusableText + "b.txt";
-    QTest::newRow("destination appears mid-run") << "" << "write;touch=<in>/in.7z" << existsText;
+    QTest::newRow("destination appears mid-run") << "" << "write;touch=<in>/in.7z" << existsText + "\n<dest>";
+#ifdef Q_OS_UNIX
+    // As 7-Zip says it on Linux, in the system's words.
+    QTest::newRow("destination's disk full") << "" << "write;exit=2;print=\r\nSystem ERROR:\r\nerrno=28 : No space left on device\r\n"
+                                             << failedText + "\n<in>";
+#endif
     QTest::newRow("archive, clean exit") << "" << "write" << successText;
 }
 
@@ -151,7 +181,9 @@ void TestCompression::tellsTheOutcome()
     QFETCH(QString, orders);
     QFETCH(QString, message);
     const QString named = QDir::toNativeSeparators(in + "/a.txt");
-    message.replace("<named>", named);
+    const QString gone = env->root() + "/gone";
+    message.replace("<named>", named).replace("<dest>", QDir::toNativeSeparators(in + "/in.7z"));
+    message.replace("<in>", QDir::toNativeSeparators(in)).replace("<gone>", QDir::toNativeSeparators(gone));
     QStringList paths{writeFile(in + "/a.txt", "a"), stagedCopy("b.txt", "b")};
     FakeArchiver fake(orders.replace("<staging>", StagingFolder::ofThisProgram().path()).replace("<in>", in).replace("<named>", named));
     if (orders == "missing")
@@ -172,13 +204,20 @@ void TestCompression::tellsTheOutcome()
     }
     if (before == "exists")
         writeFile(destination(), "the user's own");
+    if (before == "folder gone") {
+        QVERIFY(QDir().mkpath(gone));
+        FileDialogs::setNextArchiveAnswer(gone + "/out.7z");
+        window->onBrowseDestinationFolderClicked();
+        QVERIFY(QDir().rmdir(gone));
+    }
     const int adBefore = AdvWidget::nextAdvIndex();
     MessageBox::setNextAnswer(QMessageBox::Yes);
 
     window->onCompressClicked();
 
     const bool success = message == successText;
-    QCOMPARE(MessageBox::answeredTexts(), QStringList{success ? message + "\n7z file is saved in " + QDir::toNativeSeparators(in + "/in.7z") : message});
+    QCOMPARE(MessageBox::answeredTexts().size(), 1);
+    checkSays(MessageBox::answeredTexts().value(0), success ? message + "\n7z file is saved in " + QDir::toNativeSeparators(in + "/in.7z") : message);
     QCOMPARE(AdvWidget::nextAdvIndex(), adBefore + (before.isEmpty() ? 1 : 0));
     if (!before.isEmpty())
         QVERIFY(!QFile::exists(record));
@@ -187,7 +226,7 @@ void TestCompression::tellsTheOutcome()
     const QByteArray left = readFile(in + "/in.7z");
     QCOMPARE(entriesOf(in), left.isEmpty() ? QStringList{"a.txt"} : (QStringList{"a.txt", "in.7z"}));
     QCOMPARE(left.startsWith("PK"), success);
-    QCOMPARE(left == "the user's own", message == existsText);
+    QCOMPARE(left == "the user's own", message.startsWith(existsText));
     QCOMPARE(window->findChild<FileWidget *>()->getFiles().isEmpty(), success || before == "empty");
     QCOMPARE(QFileInfo::exists(StagingFolder::ofThisProgram().path()), !success);
 }
@@ -335,6 +374,109 @@ void TestCompression::dialogSaysWhatIsBeingPacked()
     QVERIFY(named);
 }
 
+void TestCompression::replaceAfterYes_data()
+{
+    QTest::addColumn<QString>("orders");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("the run succeeds") << "write" << successText;
+    QTest::newRow("the run fails") << "write;exit=2" << failedText;
+}
+
+// The save dialog asked whether to replace the file, and the user said Yes:
+// the new archive takes its place, but only once it is whole.
+void TestCompression::replaceAfterYes()
+{
+    QFETCH(QString, orders);
+    QFETCH(QString, message);
+    FakeArchiver fake(orders);
+    listFiles({writeFile(in + "/a.txt", "a")});
+    const QString old = writeFile(env->root() + "/out/Trip.7z", "the old archive");
+    FileDialogs::setNextArchiveAnswer(old);
+    window->onBrowseDestinationFolderClicked();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), message);
+    QCOMPARE(readFile(old).startsWith("PK"), message == successText);
+    if (message != successText)
+        QCOMPARE(readFile(old), QByteArray("the old archive"));
+    QCOMPARE(entriesOf(env->root() + "/out"), QStringList{"Trip.7z"});
+}
+
+// As a Save As dialog does: in the destination's folder, under its name.
+void TestCompression::saveDialogOpensAtTheDestination()
+{
+    listFiles({writeFile(in + "/a.txt", "a")});
+    QString folder;
+    QStringList chosen;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            folder = dialog->directory().absolutePath();
+            chosen = dialog->selectedFiles();
+            dialog->reject();
+        }
+    });
+    ticker.start(10);
+
+    window->onBrowseDestinationFolderClicked();
+
+    QCOMPARE(folder, in);
+    QCOMPARE(chosen, QStringList{in + "/in.7z"});
+    QCOMPARE(destination(), in + "/in.7z");
+}
+
+// The list of names for 7-Zip goes to the temporary folder when the names
+// are many (3,000 files) or long; a folder that cannot be written is named.
+void TestCompression::unwritableTemporaryFolderIsNamed()
+{
+#ifdef Q_OS_LINUX
+    FakeArchiver fake("write");
+    QStringList files;
+    for (int i = 0; i < 80; ++i)
+        files << writeFile(in + '/' + QString(200, 'n') + QString::number(i), "n");
+    listFiles(files);
+    // Nobody, root included, makes a file there.
+    const QByteArray temporary = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", temporary); });
+    qputenv("TMPDIR", "/proc");
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    checkSays(MessageBox::answeredTexts().value(0), failedText + "\n/proc");
+    QVERIFY(!QFile::exists(record));
+#else
+    QSKIP("a folder nobody may write in, root included, is the kernel's own");
+#endif
+}
+
+// A disk with less room than any archive of the listed files could take
+// is named before anything starts.
+void TestCompression::plainlyTooLittleRoomIsToldBeforeTheRun()
+{
+#ifdef Q_OS_LINUX
+    const QString small = env->root() + "/small";
+    QVERIFY(QDir().mkpath(small));
+    if (::geteuid() != 0 || !runProgram("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}))
+        QSKIP("a small disk of its own needs root (mount)");
+    const auto unmount = qScopeGuard([&] { runProgram("umount", {small}); });
+    FakeArchiver fake("write");
+    listFiles({makeSparseFile(in + "/big.bin", 100 << 20)});
+    FileDialogs::setNextArchiveAnswer(small + "/big.7z");
+    window->onBrowseDestinationFolderClicked();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    checkSays(MessageBox::answeredTexts().value(0), "There is not enough space on the disk for the archive.\n" + small);
+    QVERIFY(!QFile::exists(record));
+#else
+    QSKIP("a small disk of its own is a tmpfs here");
+#endif
+}
+
 // The archive is made under the destination's own name, which may be as
 // long as the system takes.
 void TestCompression::realArchiverTakesALongDestinationName()
@@ -391,6 +533,34 @@ void TestCompression::realArchiverWritesExactlyTheName()
     QCOMPARE(QFileInfo(extracted + "/renamed.txt").lastModified(), modified);
     // The copy 7-Zip read goes after the success, and its folder with it.
     QVERIFY2(!QFileInfo::exists(StagingFolder::ofThisProgram().path()), qPrintable(entriesOf(StagingFolder::ofThisProgram().path()).join(", ")));
+}
+
+// With the destination inside a listed folder, the program's own folder
+// for the archive lies in what 7-Zip packs: it is left out.
+void TestCompression::realArchiverLeavesTheProgramsFolderOut()
+{
+    const QString program = sevenZip();
+    if (program.isEmpty())
+        QSKIP("7zz (Debian package 7zip) is not installed");
+    window->setArchiverProgram(program);
+    const QString trip = env->root() + "/Trip";
+    writeFile(trip + "/a.txt", "a\n");
+    listFiles({trip});
+    FileDialogs::setNextArchiveAnswer(trip + "/Trip.7z");
+    window->onBrowseDestinationFolderClicked();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+
+    window->onCompressClicked();
+
+    QCOMPARE(MessageBox::answeredTexts().value(0).section('\n', 0, 0), successText);
+    QByteArray listing;
+    QVERIFY(runProgram(program, {"l", "-slt", trip + "/Trip.7z"}, &listing));
+    QStringList packed;
+    for (const QByteArray &line : listing.split('\n')) {
+        if (line.startsWith("Path = ") && !line.contains("Trip.7z"))
+            packed << QDir::fromNativeSeparators(QString::fromUtf8(line.mid(7)).trimmed());
+    }
+    QCOMPARE(packed, (QStringList{"Trip", "Trip/a.txt"}));
 }
 
 int main(int argc, char **argv)

@@ -2,7 +2,6 @@
 #include "disk/FileCopy.h"
 #include "disk/FolderWalk.h"
 #include "disk/LongPath.h"
-#include "disk/NoReplaceMove.h"
 #include "disk/OwnerOnlyFolder.h"
 #include "disk/PrivateFolder.h"
 #include "support/TestSupport.h"
@@ -64,7 +63,7 @@ private slots:
     void privateFolderGoesWithAllItHolds();
     void copyIsTheFileUnderAnotherName_data();
     void copyIsTheFileUnderAnotherName();
-    void moveNeverReplaces();
+    void privateFolderMovesOut();
     void longPathForm_data();
     void longPathForm();
     void folderWeighsWhatTheArchiveHolds_data();
@@ -139,10 +138,12 @@ void TestDisk::ownerOnlyFolder()
 }
 
 // The archive's folder beside its destination: a name nobody can guess,
-// closed to others from the start, gone with everything in it.
+// closed to others from the start, held from then on, and gone with
+// everything in it, whatever stands at its name by then.
 void TestDisk::privateFolderGoesWithAllItHolds()
 {
     const QString parent = environment->root() + "/shared";
+    const QString documents = writeFile(environment->root() + "/documents/keep.txt", "the user's");
     QVERIFY(QDir().mkpath(parent));
     QString made;
     {
@@ -151,11 +152,41 @@ void TestDisk::privateFolderGoesWithAllItHolds()
         made = folder.path();
         QVERIFY2(QRegularExpression("/\\.brimlet-[A-Za-z0-9]{6}$").match(made).hasMatch(), qPrintable(made));
         QVERIFY(OwnerOnlyFolder::isOwn(made));
-        writeFile(folder.filePath("deeper/archive.zip"), "PK");
+        writeFile(made + "/deeper/archive.zip", "PK");
+#if defined(Q_OS_WIN)
+        // Nobody may rename it while it is held.
+        QVERIFY(!QDir().rename(made, parent + "/moved"));
+#else
+        // Someone who may rename entries beside it puts a link to the
+        // user's documents in its place.
+        QVERIFY(QDir().rename(made, parent + "/moved"));
+        QVERIFY(QFile::link(QFileInfo(documents).path(), made));
+#endif
     }
-    QVERIFY(!QFileInfo::exists(made));
+#if !defined(Q_OS_WIN)
+    QCOMPARE(entriesOf(parent), QStringList{QFileInfo(made).fileName()});
+    QVERIFY(QFile::remove(made));
+#endif
     QCOMPARE(entriesOf(parent), QStringList());
+    QCOMPARE(readFile(documents), QByteArray("the user's"));
     QVERIFY(!PrivateFolder(environment->root() + "/no such folder").isValid());
+}
+
+// Out of the folder, in one step, never over a file that is there unless asked.
+void TestDisk::privateFolderMovesOut()
+{
+    const QString parent = environment->root();
+    const PrivateFolder folder(parent);
+    writeFile(folder.path() + "/a.zip", "new");
+    const QString there = writeFile(parent + "/there.zip", "old");
+    QCOMPARE(folder.moveOut("a.zip", "there.zip", false), PrivateFolder::Move::Taken);
+    QCOMPARE(readFile(there), QByteArray("old"));
+    QCOMPARE(folder.moveOut("a.zip", "there.zip", true), PrivateFolder::Move::Moved);
+    QCOMPARE(readFile(there), QByteArray("new"));
+    writeFile(folder.path() + "/b.zip", "b");
+    QCOMPARE(folder.moveOut("b.zip", "free.zip", false), PrivateFolder::Move::Moved);
+    QCOMPARE(readFile(parent + "/free.zip"), QByteArray("b"));
+    QCOMPARE(entriesOf(folder.path()), QStringList());
 }
 
 void TestDisk::copyIsTheFileUnderAnotherName_data()
@@ -213,18 +244,6 @@ void TestDisk::copyIsTheFileUnderAnotherName()
     FileCopy stopped(from, to);
     QVERIFY(stopped.open());
     QVERIFY(!stopped.run(&cancelled));
-}
-
-void TestDisk::moveNeverReplaces()
-{
-    const QString from = writeFile(environment->root() + "/from.zip", "new");
-    const QString to = environment->root() + "/to.zip";
-    const QString there = writeFile(environment->root() + "/there.zip", "old");
-    QVERIFY(!moveWithoutReplacing(from, there));
-    QCOMPARE(readFile(there), QByteArray("old"));
-    QVERIFY(moveWithoutReplacing(from, to));
-    QCOMPARE(readFile(to), QByteArray("new"));
-    QVERIFY(!QFileInfo::exists(from));
 }
 
 void TestDisk::longPathForm_data()

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -34,6 +35,8 @@ private slots:
     void endingsRemoveOwnCopies_data();
     void endingsRemoveOwnCopies();
     void askedToEndAsTheArchiverEnds();
+    void stuckReadDoesNotKeepTheProgram_data();
+    void stuckReadDoesNotKeepTheProgram();
 };
 
 void TestEndings::killedProgramLeavesNothing_data()
@@ -132,6 +135,28 @@ void TestEndings::askedToEndAsTheArchiverEnds()
 #else
     QSKIP("Windows asks a program to end through its windows");
 #endif
+}
+
+void TestEndings::stuckReadDoesNotKeepTheProgram_data()
+{
+    QTest::addColumn<QString>("work");
+    QTest::newRow("a rename's copy") << "rename";
+    QTest::newRow("the check before a run") << "check";
+}
+
+// Work abandoned in a read that never returns (a dead network share) does
+// not keep the program once its window has gone.
+void TestEndings::stuckReadDoesNotKeepTheProgram()
+{
+    QFETCH(QString, work);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {"--child", "stuck-then-close", work, writeFile(in + "/a.txt", "a")});
+    QVERIFY(child.waitForReadyRead(20000));
+    QElapsedTimer sinceClose;
+    sinceClose.start();
+    QVERIFY(child.waitForFinished(5000));
+    QCOMPARE_LT(sinceClose.elapsed(), 1000);
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
 }
 
 int main(int argc, char **argv)

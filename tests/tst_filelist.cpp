@@ -180,7 +180,11 @@ void TestFileList::renameAnswer_data()
     QTest::newRow("own name in other case, Windows") << windows << "" << "A.txt" << "" << true;
     for (const char *name : {"../escaped.txt", "..\\escaped.txt", ".", ".."})
         QTest::addRow("everywhere: %s", name) << posix << "" << name << invalidText << false;
-    for (const char *name : {"a:b", "all*", "tab\there", "trailing.", "trailing ", "nul", "aux.txt", "LPT9", "com\u00B9"})
+    QTest::newRow("everywhere: a line break") << posix << "" << "keep\n.7z" << invalidText << false;
+    QTest::newRow("everywhere: a tab") << posix << "" << "tab\there" << invalidText << false;
+    // The staging folder's own records are kept elsewhere.
+    QTest::newRow("the name of the copies' list") << posix << "" << ".brimlet-copies" << "" << true;
+    for (const char *name : {"a:b", "all*", "trailing.", "trailing ", "nul", "aux.txt", "LPT9", "com\u00B9"})
         QTest::addRow("Windows: %s", name) << windows << "" << QString::fromUtf8(name) << invalidText << false;
     // What Linux takes; a Windows disk refuses these whatever the list says.
     if (FileNames::thisSystem() != System::Windows)

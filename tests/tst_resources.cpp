@@ -25,6 +25,7 @@ private slots:
     void cleanup();
 
     void everyPictureLoads();
+    void styleSheetShipsWithItsLineEnds();
     void styledBackgroundIsPainted();
     void styleSheetReachesItsWidgets();
     void boxButtonsHaveRoomAroundTheirWords();
@@ -65,6 +66,17 @@ void TestResources::everyPictureLoads()
 }
 
 // A plain QWidget subclass paints no style-sheet background of its own.
+// The style sheet ships as it always has, with Windows' line ends; an
+// editor that drops them changes every byte of the file in the program.
+void TestResources::styleSheetShipsWithItsLineEnds()
+{
+    QFile sheet(QStringLiteral(":/qrc/style.qss"));
+    QVERIFY(sheet.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sheet.readAll();
+    QVERIFY(bytes.endsWith("\r\n"));
+    QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
+}
+
 void TestResources::styledBackgroundIsPainted()
 {
     const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/a.txt"), "a");

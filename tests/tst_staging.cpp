@@ -1,3 +1,4 @@
+#include "filelist/BackgroundWork.h"
 #include "filelist/FileList.h"
 #include "filelist/StagingFolder.h"
 #include "support/TestSupport.h"
@@ -30,6 +31,7 @@ private slots:
     void everyNameTakenBySomeoneElse();
     void nameTakenAfterASuccess_data();
     void nameTakenAfterASuccess();
+    void deadCopiesAreTidiedAfter_data();
     void deadCopiesAreTidiedAfter();
 
 private:
@@ -174,8 +176,10 @@ void TestStaging::nameTakenAfterASuccess_data()
     QTest::newRow("a file") << "file";
 #ifdef Q_OS_UNIX
     QTest::newRow("a link") << "link";
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         QTest::newRow("another user's folder") << "other user";
+        QTest::newRow("another user's file beside it, at its list's name") << "other user's list";
+    }
 #endif
 }
 
@@ -203,6 +207,10 @@ void TestStaging::nameTakenAfterASuccess()
         QVERIFY(QDir().mkdir(shared));
         QCOMPARE(::chown(QFile::encodeName(shared).constData(), 65534, 65534), 0);
     }
+    if (taker == "other user's list") {
+        writeFile(shared + ".copies", "theirs");
+        QCOMPARE(::chown(QFile::encodeName(shared + ".copies").constData(), 65534, 65534), 0);
+    }
 #endif
     const QString second = file("second.txt", "second");
     list.add({second});
@@ -213,10 +221,23 @@ void TestStaging::nameTakenAfterASuccess()
     QCOMPARE(readFile(list.paths().value(0)), QByteArray("second"));
 }
 
+void TestStaging::deadCopiesAreTidiedAfter_data()
+{
+    QTest::addColumn<QString>("left");
+    QTest::newRow("as it left them") << "";
+#ifdef Q_OS_UNIX
+    // Windows holds no such names.
+    QTest::newRow("a name with a line break") << "line break";
+    QTest::newRow("a link for a subfolder") << "link";
+#endif
+}
+
 // What a copy of the program that died left is removed by the next one; a
-// live copy's folder, and what nobody listed as a copy, stay.
+// live copy's folder, what nobody listed as a copy, and what lies behind a
+// link put in a subfolder's place, stay.
 void TestStaging::deadCopiesAreTidiedAfter()
 {
+    QFETCH(QString, left);
     const QString temp = environment->tempPath();
     StagingFolder live;
     FileList liveList;
@@ -235,12 +256,23 @@ void TestStaging::deadCopiesAreTidiedAfter()
         writeFile(temp + "/velmora-2/keep.7z", "the user's archive");
         diedList.rename(b, "keep.7z");
         QCOMPARE(diedList.paths(), (QStringList{temp + "/velmora-2/2/keep.7z", temp + "/velmora-2/copy.txt"}));
+        // The rename field refuses such a name now; a list written before did not.
+        BackgroundWork work;
+        if (left == "line break")
+            QCOMPARE(died.copyUnderName(a, "x\n+keep.7z", work).outcome, StagingFolder::Outcome::Made);
     }
     // Its lock as a process that died leaves it.
     writeFile(temp + "/velmora-2.lock", "2147483600\nbrimlet\n\n");
+    const QString users = file("documents/keep.7z", "the user's other archive");
+    if (left == "link") {
+        QVERIFY(QDir(temp + "/velmora-2/2").removeRecursively());
+        QVERIFY(QFile::link(QFileInfo(users).path(), temp + "/velmora-2/2"));
+    }
 
     StagingFolder::removeWhatDeadCopiesLeft(temp);
-    QCOMPARE(entriesOf(temp + "/velmora-2"), QStringList{"keep.7z"});
+    QCOMPARE(entriesOf(temp + "/velmora-2"), left == "link" ? (QStringList{"2", "keep.7z"}) : QStringList{"keep.7z"});
+    QCOMPARE(readFile(temp + "/velmora-2/keep.7z"), QByteArray("the user's archive"));
+    QCOMPARE(readFile(users), QByteArray("the user's other archive"));
     QVERIFY(!QFileInfo::exists(temp + "/velmora-2.lock"));
     QCOMPARE(copiesIn(temp + "/velmora"), QStringList{"mine-renamed.txt"});
 }

@@ -13,6 +13,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -42,6 +44,7 @@ void RunFixture::tearDown()
 {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     CompressionRun::setCheckForTests({});
+    CompressionRun::setPauseForTests({});
     MessageBox::clearAnswers();
     window.reset();
     StagingFolder::ofThisProgram().release();
@@ -91,11 +94,32 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
+// Stops the run at that moment ("starts": the archiver's; "ended"), says
+// where the program's private folder is, and goes on once told so (a line
+// on standard input).
+void pauseAt(const QString &moment)
+{
+    const auto wanted = moment == QLatin1String("starts") ? CompressionRun::Moment::ArchiverStarts
+                                                          : CompressionRun::Moment::ArchiverEnded;
+    CompressionRun::setPauseForTests([wanted](CompressionRun::Moment now, const QString &folder) {
+        if (now != wanted)
+            return;
+        say(QStringLiteral("paused ") + folder);
+        QFile input;
+        if (input.open(stdin, QIODevice::ReadOnly))
+            input.readLine();
+    });
+}
+
 // In a child process: the program as its user runs it, for the endings a
 // test cannot go through in its own process. What it says goes to standard
 // output, a line each.
-int runAsUser(const QStringList &args)
+int runAsUser(QStringList args)
 {
+    if (args.value(0) == QLatin1String("compress-pausing")) {
+        pauseAt(args.value(1));
+        args = QStringList{QStringLiteral("compress")} + args.mid(2);
+    }
     const QString mode = args.value(0);
     MainWidget window;
     window.setArchiverProgram(FakeArchiver::program());
@@ -108,6 +132,28 @@ int runAsUser(const QStringList &args)
     }
     if (mode == QLatin1String("compress-and-stay")) {
         QTimer::singleShot(0, &window, &MainWidget::onCompressClicked);
+        return QCoreApplication::exec();
+    }
+    if (mode == QLatin1String("stuck-then-close")) {
+        // The work sticks as a read on a dead share would, for good; the
+        // window is closed once it does.
+        const auto stick = [&window] {
+            say(QStringLiteral("closing"));
+            QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
+            (new QSemaphore)->acquire();
+        };
+        window.show();
+        if (args.value(1) == QLatin1String("check")) {
+            CompressionRun::setCheckForTests([stick](const QStringList &) {
+                stick();
+                return QStringList();
+            });
+            QTimer::singleShot(0, &window, &MainWidget::onCompressClicked);
+        } else {
+            BackgroundWork::setPauseForTests(stick);
+            auto *list = window.findChild<FileWidget *>()->fileList();
+            QTimer::singleShot(0, list, [list, file] { list->rename(file, QStringLiteral("renamed.txt")); });
+        }
         return QCoreApplication::exec();
     }
     if (mode == QLatin1String("compress")) {
@@ -133,6 +179,16 @@ int runAsUser(const QStringList &args)
 }
 
 #ifdef Q_OS_LINUX
+// A file that anyone may write in, made only where nothing is.
+bool plant(const QString &target, const QByteArray &content)
+{
+    const int fd = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, content.constData(), size_t(content.size())) == content.size();
+    return ::fchmod(fd, 0666) == 0 && ::close(fd) == 0 && written;
+}
+
 // In a child process, as another user who may write in the destination's
 // folder: whatever name goes there, or goes from there, gets a ZIP of its
 // own at once, and any new folder gets one at the archive's name inside.
@@ -155,15 +211,27 @@ int plantArchives(const QString &folder, const QString &zip, const QString &arch
                 targets << path;
             if ((event->mask & IN_CREATE) && (event->mask & IN_ISDIR))
                 targets << path + QLatin1Char('/') + archiveName;
-            for (const QString &target : targets) {
-                const int fd = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-                if (fd >= 0) {
-                    [[maybe_unused]] const ssize_t written = ::write(fd, evil.constData(), size_t(evil.size()));
-                    ::close(fd);
-                }
-            }
+            for (const QString &target : targets)
+                plant(target, evil);
         }
     }
+}
+
+// In a child process, as another user who may rename what others put in
+// the folder around the program's private folder: renames that folder
+// away and puts a link to the user's documents at its name, or a folder of
+// his own that anyone may write in, with a ZIP of his at the archive's name.
+int swapFolder(const QString &how, const QString &folder, const QString &documents, const QString &zip,
+               const QString &archiveName)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (::rename(path.constData(), (path + "-his").constData()) != 0)
+        return 1;
+    if (how == QLatin1String("link"))
+        return ::symlink(QFile::encodeName(documents).constData(), path.constData()) == 0 ? 0 : 2;
+    if (::mkdir(path.constData(), 0777) != 0 || ::chmod(path.constData(), 0777) != 0)
+        return 3;
+    return plant(folder + QLatin1Char('/') + archiveName, readFile(zip)) ? 0 : 4;
 }
 #endif
 
@@ -179,6 +247,9 @@ int runChild(const QStringList &arguments)
 #ifdef Q_OS_LINUX
     if (arguments.value(2) == QStringLiteral("plant"))
         return plantArchives(arguments.value(3), arguments.value(4), arguments.value(5));
+    if (arguments.value(2) == QStringLiteral("swap"))
+        return swapFolder(arguments.value(3), arguments.value(4), arguments.value(5), arguments.value(6),
+                          arguments.value(7));
 #endif
     return runAsUser(arguments.mid(2));
 }

@@ -120,9 +120,7 @@ QMap<QString, QByteArray> filesUnder(const QString &root)
 
 QStringList copiesIn(const QString &stagingFolder)
 {
-    QStringList entries = entriesOf(stagingFolder);
-    entries.removeAll(QStringLiteral(".brimlet-copies"));
-    return entries;
+    return entriesOf(stagingFolder);
 }
 
 bool setModified(const QString &path, qint64 secondsSinceEpoch)

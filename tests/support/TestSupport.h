@@ -41,7 +41,7 @@ QByteArray readFile(const QString &path);
 QStringList entriesOf(const QString &folder);
 // Every file under root: its path relative to root, and its content.
 QMap<QString, QByteArray> filesUnder(const QString &root);
-// What lies in a staging folder but the list of our copies kept there.
+// What lies in a staging folder: the copies, and files the user put there.
 QStringList copiesIn(const QString &stagingFolder);
 // Sets a file's or folder's modification time; false when that fails.
 bool setModified(const QString &path, qint64 secondsSinceEpoch);
