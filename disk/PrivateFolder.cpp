@@ -10,6 +10,7 @@
 
 #if defined(Q_OS_WIN)
 #include <qt_windows.h>
+#include <aclapi.h>
 #else
 #include <QRandomGenerator>
 #include <cerrno>
@@ -78,6 +79,20 @@ void removeBeneath(HANDLE folder, const QString &longForm, int depth)
         }
         RemoveDirectoryW(longPathWide(inner));
     }
+}
+
+// A move within one volume keeps the access list the file had, and 7-Zip's
+// archive took ours, which names this user alone: in a team's folder nobody
+// else could open it. Given an empty list that is no longer protected, the
+// system fills it with what the new folder passes on to a file made there.
+// Should that fail, the archive is still whole, only private.
+void takeAccessOfItsFolder(const QString &longForm)
+{
+    ACL empty;
+    if (InitializeAcl(&empty, sizeof(empty), ACL_REVISION))
+        SetNamedSecurityInfoW(const_cast<wchar_t *>(longPathWide(longForm)), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &empty, nullptr);
 }
 #endif
 
@@ -256,8 +271,10 @@ PrivateFolder::Move PrivateFolder::moveOut(const QString &fileName, const QStrin
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the target
     // exists; with it, the old file goes only as the new one takes its name.
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (MoveFileExW(longPathWide(source), longPathWide(target), flags))
+    if (MoveFileExW(longPathWide(source), longPathWide(target), flags)) {
+        takeAccessOfItsFolder(target);
         return Move::Moved;
+    }
     const DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Move::Taken : Move::Failed;
 }

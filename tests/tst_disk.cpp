@@ -20,6 +20,8 @@
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <qt_windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #endif
 
 using namespace TestSupport;
@@ -64,6 +66,7 @@ private slots:
     void copyIsTheFileUnderAnotherName_data();
     void copyIsTheFileUnderAnotherName();
     void privateFolderMovesOut();
+    void archiveTakesTheAccessOfItsFolder();
     void longPathForm_data();
     void longPathForm();
     void folderWeighsWhatTheArchiveHolds_data();
@@ -187,6 +190,58 @@ void TestDisk::privateFolderMovesOut()
     QCOMPARE(folder.moveOut("b.zip", "free.zip", false), PrivateFolder::Move::Moved);
     QCOMPARE(readFile(parent + "/free.zip"), QByteArray("b"));
     QCOMPARE(entriesOf(folder.path()), QStringList());
+}
+
+// The archive comes out of a folder only this user may enter; in its new
+// folder it must be open to whom a file saved there is open.
+void TestDisk::archiveTakesTheAccessOfItsFolder()
+{
+#ifdef Q_OS_WIN
+    const QString team = environment->root() + "/team";
+    QVERIFY(QDir().mkpath(team));
+    // The team's folder: everyone may read what is saved in it.
+    PSECURITY_DESCRIPTOR given = nullptr;
+    QVERIFY(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;OW)(A;OICI;FA;;;SY)(A;OICI;FR;;;WD)",
+                                                                 SDDL_REVISION_1, &given, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    QVERIFY(GetSecurityDescriptorDacl(given, &present, &list, &defaulted));
+    const std::wstring teamPath = QDir::toNativeSeparators(team).toStdWString();
+    QCOMPARE(SetNamedSecurityInfoW(const_cast<wchar_t *>(teamPath.c_str()), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                   list, nullptr),
+             DWORD(ERROR_SUCCESS));
+    LocalFree(given);
+
+    // Read back as the system holds it.
+    const auto accessOf = [](const QString &path) {
+        const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+        PSECURITY_DESCRIPTOR held = nullptr;
+        QString sddl;
+        LPWSTR text = nullptr;
+        if (GetNamedSecurityInfoW(native.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                  nullptr, nullptr, &held)
+                == ERROR_SUCCESS
+            && ConvertSecurityDescriptorToStringSecurityDescriptorW(held, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                    &text, nullptr)) {
+            sddl = QString::fromWCharArray(text);
+            LocalFree(text);
+        }
+        LocalFree(held);
+        return sddl;
+    };
+    const PrivateFolder folder(team);
+    writeFile(folder.path() + "/a.zip", "PK");
+    QCOMPARE(folder.moveOut("a.zip", "a.zip", false), PrivateFolder::Move::Moved);
+
+    // As a file saved there: Wine, which keeps access as file modes, shows
+    // the same; Windows shows what the team's folder passes on.
+    const QString saved = writeFile(team + "/saved.zip", "PK");
+    QVERIFY(!accessOf(saved).isEmpty());
+    QCOMPARE(accessOf(team + "/a.zip"), accessOf(saved));
+#else
+    QSKIP("Windows' access lists; a file's mode on Linux is its own, wherever it moves");
+#endif
 }
 
 void TestDisk::copyIsTheFileUnderAnotherName_data()
