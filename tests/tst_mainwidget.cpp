@@ -39,6 +39,7 @@ private slots:
     void escapeOnSuccessBoxChoosesOk();
     void tabFollowsTheScreen();
     void progressDialogOnlyAsksToCancel();
+    void heldOrModifiedReturnPressesNoDialogButton();
 
 private:
     TestSupport::IsolatedEnvironment environment;
@@ -383,6 +384,38 @@ void TestMainWidget::progressDialogOnlyAsksToCancel()
     QCOMPARE(asked.size(), 2);
     // The work has not stopped yet: the dialog stays until its owner hides it.
     QVERIFY(dialog.isVisible());
+}
+
+// One press, one action: the repeats of a held Return or Enter, and Return
+// with Ctrl, never press a dialog's button (the run's Cancel, its default),
+// nor compress again; a new press of Return does press it.
+void TestMainWidget::heldOrModifiedReturnPressesNoDialogButton()
+{
+    MainWidget window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *browse = window.findChild<QPushButton *>(QStringLiteral("Browse_for_files"));
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    QTest::simulateEvent(browse, true, Qt::Key_Return, Qt::ControlModifier, QString(), false);
+    QTest::simulateEvent(browse, true, Qt::Key_Return, Qt::ControlModifier, QString(), true);
+    QCOMPARE(MessageBox::answeredTexts().size(), 1);
+
+    ProgressDialog dialog(QStringLiteral("Compressing..."), &window);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *cancel = dialog.findChild<QPushButton *>();
+    cancel->setFocus();
+    QTRY_VERIFY(cancel->hasFocus());
+    QSignalSpy asked(&dialog, &ProgressDialog::cancelRequested);
+    QTest::simulateEvent(cancel, true, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
+    QTest::simulateEvent(cancel, true, Qt::Key_Enter, Qt::KeypadModifier, QStringLiteral("\r"), true);
+    QTest::simulateEvent(cancel, true, Qt::Key_Return, Qt::ControlModifier, QString(), false);
+    QCOMPARE(asked.size(), 0);
+    QTest::keyClick(cancel, Qt::Key_Return);
+    QCOMPARE(asked.size(), 1);
 }
 
 QTEST_MAIN(TestMainWidget)
