@@ -14,8 +14,11 @@ public:
     static QStringList openFiles(QWidget *parent);
     // Where to save the archive; empty when the user cancelled.
     static QString saveArchive(QWidget *parent);
+    // A folder to add; empty when the user chose none.
+    static QString openFolder(QWidget *parent);
 
     // Test seams: the next dialog is not shown but answered with this.
     static void setNextFilesAnswer(const QStringList &paths);
     static void setNextArchiveAnswer(const QString &path);
+    static void setNextFolderAnswer(const QString &path);
 };

@@ -1,5 +1,7 @@
 #include "ui/ProgressDialog.h"
 
+#include "ui/ScreenFit.h"
+
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -119,6 +121,5 @@ void ProgressDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // The style sheet's font is known only now.
     showDetail();
-    if (QWidget *window = parentWidget() ? parentWidget()->window() : nullptr; window && window->isVisible())
-        move(window->geometry().center() - rect().center());
+    ScreenFit::centreInside(this, parentWidget() ? parentWidget()->window() : nullptr);
 }
