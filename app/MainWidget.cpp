@@ -4,6 +4,7 @@
 #include "app/FileDialogs.h"
 #include "app/PathButton.h"
 #include "app/TerminationWatch.h"
+#include "ui/AccessibleRole.h"
 #include "ui/MessageBox.h"
 #include "ui/ScreenFit.h"
 #include "ui/StyledBackground.h"
@@ -13,6 +14,7 @@
 #include "filelist/StagingFolder.h"
 #include "frame/HeaderWidget.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -72,6 +74,8 @@ MainWidget::MainWidget(QWidget *parent)
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
     , destination(QString::fromLatin1(initialDestination))
 {
+    // A window to a screen reader, not a "filler".
+    AccessibleRole::set(this, QAccessible::Window);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(header);
@@ -131,6 +135,9 @@ QWidget *MainWidget::createSizeAndDestinationRows()
     auto *destinationRow = new QHBoxLayout(destinationWidget);
     destinationRow->setContentsMargins(0, 0, 0, 0);
     auto *destinationLabel = new QLabel(QStringLiteral("Destination:"));
+    // A screen reader reads the label with the button, and what it does.
+    destinationLabel->setBuddy(destinationButton);
+    destinationButton->setAccessibleDescription(QStringLiteral("Opens the save dialog to choose where the archive goes"));
     // The same name as the path button, so that one style rule serves both.
     destinationLabel->setObjectName(QStringLiteral("Destination_path"));
     destinationRow->addWidget(destinationLabel, 0, Qt::AlignLeft);

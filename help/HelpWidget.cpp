@@ -1,5 +1,6 @@
 #include "help/HelpWidget.h"
 
+#include "ui/AccessibleRole.h"
 #include "ui/ScreenFit.h"
 #include "ui/StyledBackground.h"
 
@@ -12,7 +13,8 @@
 HelpWidget::HelpWidget(QWidget *parent)
     : QWidget(parent, Qt::Window), titleLabel(new QLabel), textLabel(new QLabel)
 {
-    // Named apart from the main window.
+    // A window to a screen reader, named apart from the main window.
+    AccessibleRole::set(this, QAccessible::Window);
     setWindowTitle(QStringLiteral("Brimlet Help"));
 
     titleLabel->setText(titleText());

@@ -250,10 +250,8 @@ void TestMainWidget::longDestinationKeepsWindowWidth()
     QVERIFY(path->text().endsWith(QStringLiteral("more.7z")));
     QCOMPARE(path->path(), destination);
     QCOMPARE(path->toolTip(), destination);
-    QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(path);
-    QCOMPARE(readable->text(QAccessible::Description), destination);
     // "&" is shown, not taken for a mnemonic.
-    QVERIFY(readable->text(QAccessible::Name).contains(QStringLiteral(" & ")));
+    QCOMPARE(QAccessible::queryAccessibleInterface(path)->text(QAccessible::Name), destination);
 }
 
 void TestMainWidget::keys_data()

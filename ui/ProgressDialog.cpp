@@ -38,6 +38,8 @@ ProgressDialog::ProgressDialog(const QString &text, QWidget *parent)
     detailLabel->hide();
     bar->setRange(0, 100);
     bar->setValue(0);
+    // A screen reader names the bar by what it measures.
+    bar->setAccessibleName(text);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 20);
@@ -59,6 +61,7 @@ void ProgressDialog::setText(const QString &text)
 {
     textLabel->setText(text);
     setWindowTitle(text);
+    bar->setAccessibleName(text);
 }
 
 QString ProgressDialog::detail() const

@@ -2,7 +2,8 @@
 runs until the test lets it end: Return held down on Compress, and Ctrl+Return
 pressed again while the run goes on, each start one run and never cancel it
 (the keyboard's repeats, and Qt's push button, would press the progress
-dialog's Cancel); the held key does not answer the success box either."""
+dialog's Cancel); the held key does not answer the success box either. The
+progress bar is named after what it measures."""
 
 import os
 import subprocess
@@ -20,6 +21,7 @@ def run(session, window, name, press):
     progress = session.window("Compressing...", role_name="push button", name="Cancel")
     cancel = session.find(progress, role_name="push button", name="Cancel")
     harness.wait_until(lambda: harness.is_focused(cancel), "the progress dialog to have the keyboard")
+    return session.find(progress, role_name="progress bar").name
 
 
 def finish(session, done):
@@ -45,7 +47,7 @@ def test(session):
         # Longer than the keyboard waits before it repeats a key (660 ms).
         subprocess.run(["xdotool", "keydown", "Return", "sleep", "1.5", "keyup", "Return"], check=True, timeout=30)
 
-    run(session, window, "held", hold_return)
+    bar = run(session, window, "held", hold_return)
     finish(session, done)
 
     def ctrl_return():
@@ -53,6 +55,7 @@ def test(session):
     run(session, window, "twice", ctrl_return)
     harness.key("ctrl+Return")
     finish(session, done)
+    harness.check_equal(bar, "Compressing...", "the progress bar's name")
     session.quit(window)
 
 
