@@ -2,6 +2,8 @@
 
 #include "ads/AdvData.h"
 
+#include "ui/AccessibleRole.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,9 @@ AdvWidget::AdvWidget(bool isPopup, QWidget *parent)
     , secondsLeft(0)
     , isPopup(isPopup)
 {
+    // A dialog only as a pop-up; in the window it is a panel of it.
+    if (!isPopup)
+        AccessibleRole::set(this, QAccessible::Pane);
     setAccessibleName(QStringLiteral("Advertisement"));
     advLabel->setCursor(Qt::PointingHandCursor);
     if (isPopup) {

@@ -9,6 +9,7 @@ namespace {
 
 QStringList nextFilesAnswer;
 QString nextArchiveAnswer;
+QString nextFolderAnswer;
 
 #if defined(Q_OS_WIN)
 const char *const allFilesFilter = "All files (*.*)";
@@ -37,6 +38,14 @@ QString FileDialogs::saveArchive(QWidget *parent, const QString &current)
     return path;
 }
 
+QString FileDialogs::openFolder(QWidget *parent)
+{
+    QString path = std::exchange(nextFolderAnswer, QString());
+    if (path.isEmpty())
+        path = QFileDialog::getExistingDirectory(parent, QStringLiteral("Select a folder to add"));
+    return path;
+}
+
 void FileDialogs::setNextFilesAnswer(const QStringList &paths)
 {
     nextFilesAnswer = paths;
@@ -45,4 +54,9 @@ void FileDialogs::setNextFilesAnswer(const QStringList &paths)
 void FileDialogs::setNextArchiveAnswer(const QString &path)
 {
     nextArchiveAnswer = path;
+}
+
+void FileDialogs::setNextFolderAnswer(const QString &path)
+{
+    nextFolderAnswer = path;
 }

@@ -4,7 +4,9 @@
 #include "app/FileDialogs.h"
 #include "app/PathButton.h"
 #include "app/TerminationWatch.h"
+#include "ui/AccessibleRole.h"
 #include "ui/MessageBox.h"
+#include "ui/ScreenFit.h"
 #include "ui/StyledBackground.h"
 
 #include "ads/AdvWidget.h"
@@ -12,6 +14,7 @@
 #include "filelist/StagingFolder.h"
 #include "frame/HeaderWidget.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -21,6 +24,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScreen>
 #include <QShortcut>
 #include <QSpacerItem>
@@ -70,13 +74,18 @@ MainWidget::MainWidget(QWidget *parent)
     , archiver(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("util/7z.exe")))
     , destination(QString::fromLatin1(initialDestination))
 {
+    // A window to a screen reader, not a "filler".
+    AccessibleRole::set(this, QAccessible::Window);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(header);
 
-    auto *inner = new QVBoxLayout;
+    auto *body = new QWidget;
+    auto *inner = new QVBoxLayout(body);
     inner->setContentsMargins(47, 0, 40, 0);
-    outer->addLayout(inner);
+    // Below the title bar, what does not fit a small or scaled screen scrolls.
+    bodyScroll = ScreenFit::scrollingArea(body);
+    outer->addWidget(bodyScroll);
     inner->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
     auto *hint = new QLabel(QStringLiteral("Drag & drop files to the list to compress multiple files at once."));
     inner->addWidget(hint, 0, Qt::AlignTop);
@@ -105,6 +114,8 @@ MainWidget::MainWidget(QWidget *parent)
     connectParts();
     addKeys();
     orderTabStops();
+    // The window starts on the first step: Return at start browses.
+    browseButton->setFocus();
 }
 
 QWidget *MainWidget::createSizeAndDestinationRows()
@@ -124,6 +135,9 @@ QWidget *MainWidget::createSizeAndDestinationRows()
     auto *destinationRow = new QHBoxLayout(destinationWidget);
     destinationRow->setContentsMargins(0, 0, 0, 0);
     auto *destinationLabel = new QLabel(QStringLiteral("Destination:"));
+    // A screen reader reads the label with the button, and what it does.
+    destinationLabel->setBuddy(destinationButton);
+    destinationButton->setAccessibleDescription(QStringLiteral("Opens the save dialog to choose where the archive goes"));
     // The same name as the path button, so that one style rule serves both.
     destinationLabel->setObjectName(QStringLiteral("Destination_path"));
     destinationRow->addWidget(destinationLabel, 0, Qt::AlignLeft);
@@ -177,6 +191,8 @@ void MainWidget::removeOwnCopies()
 void MainWidget::addKeys()
 {
     new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this, this, &MainWidget::onBrowseForFilesClicked);
+    // A folder can be dropped; this is the keyboard's way to add one.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this, this, &MainWidget::browseForFolder);
     // The keypad's Enter as well as the main Return key.
     new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this, this, &MainWidget::onCompressClicked);
     new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this, this, &MainWidget::onCompressClicked);
@@ -187,9 +203,9 @@ void MainWidget::addKeys()
 // which the parts happened to be built.
 void MainWidget::orderTabStops()
 {
-    QList<QWidget *> stops = header->tabStops();
     // The list's rows come after its anchor, as the list places them.
-    stops << fileWidget->tabAnchor() << browseButton << destinationButton << cancelButton << compressButton;
+    const QList<QWidget *> stops = {fileWidget->tabAnchor(), browseButton, destinationButton, cancelButton,
+                                    compressButton};
     for (qsizetype i = 1; i < stops.size(); ++i)
         setTabOrder(stops.at(i - 1), stops.at(i));
 }
@@ -228,6 +244,7 @@ void MainWidget::onMoveEvent(QPoint pt)
 void MainWidget::onBrowseForFilesClicked()
 {
     const QStringList paths = FileDialogs::openFiles(this);
+    takeKeyboardBack();
     if (paths.isEmpty())
         return;
     // Before the list sees the files, so that an empty list takes its
@@ -236,9 +253,27 @@ void MainWidget::onBrowseForFilesClicked()
     emit addFiles(paths);
 }
 
+void MainWidget::browseForFolder()
+{
+    const QString folder = FileDialogs::openFolder(this);
+    takeKeyboardBack();
+    if (folder.isEmpty())
+        return;
+    onDestinationPathInit(folder);
+    emit addFiles({folder});
+}
+
+// Not every system gives the keyboard back to the window when a dialog it
+// opened closes (under Wine no window had it until one was clicked).
+void MainWidget::takeKeyboardBack()
+{
+    activateWindow();
+}
+
 void MainWidget::onBrowseDestinationFolderClicked()
 {
     const QString path = FileDialogs::saveArchive(this, destination.path());
+    takeKeyboardBack();
     if (path.isEmpty())
         return;
     destination.choose(path);
@@ -263,28 +298,35 @@ void MainWidget::showInsideScreen(const QSize &preferred)
     const QRect available = screen()->availableGeometry();
     // A screen too low for the whole window takes height from the list (its
     // rows scroll), down to one row, so that the buttons below stay in view.
-    const int excess = leastHeightWithDestination() - available.height();
-    if (excess > 0) {
+    const int excess = leastSizeWithDestination().height() - available.height();
+    if (excess > 0)
         fileWidget->setMinimumHeight(qMax(listLeastHeight, fileWidget->minimumHeight() - excess));
-        layout()->activate();
-    }
+    // What still does not fit (at 200 % on a small laptop screen) scrolls,
+    // below the title bar, so that the window is never larger than the screen.
+    const QSize overflow = (leastSizeWithDestination() - available.size()).expandedTo(QSize(0, 0));
+    bodyScroll->setMinimumSize(bodyScroll->minimumSize() - overflow);
+    layout()->activate();
     resize(preferred.boundedTo(available.size()).expandedTo(minimumSizeHint()));
     move(available.center() - rect().center());
     show();
 }
 
 // The destination row shows with the first file; the window must not have
-// to grow for it then.
-int MainWidget::leastHeightWithDestination()
+// to grow for it then. The body is wholly in view at this size.
+QSize MainWidget::leastSizeWithDestination()
 {
+    QWidget *body = bodyScroll->widget();
     const bool wasHidden = destinationWidget->isHidden();
     destinationWidget->show();
     // The nested layouts learn of changed sizes only when activated.
+    body->layout()->activate();
+    bodyScroll->setMinimumSize(body->minimumSizeHint());
     layout()->activate();
-    const int height = minimumSizeHint().height();
+    const QSize least = minimumSizeHint();
     destinationWidget->setHidden(wasHidden);
+    body->layout()->activate();
     layout()->activate();
-    return height;
+    return least;
 }
 
 void MainWidget::forgetChosenDestinationIfListEmpty()
@@ -330,6 +372,9 @@ void MainWidget::onCompressClicked()
         fileWidget->removeAllFiles();
         // Only now: the archiver has finished reading the copies.
         StagingFolder::ofThisProgram().tidyUp();
+        // On to the next archive, never to Cancel (next in line after the
+        // destination, which goes with the files).
+        browseButton->setFocus();
     }
     advWidget->startAdv(10);
 }
@@ -370,12 +415,3 @@ void MainWidget::paintEvent(QPaintEvent *)
     paintStyledBackground(this);
 }
 
-void MainWidget::moveEvent(QMoveEvent *event)
-{
-    QWidget::moveEvent(event);
-}
-
-void MainWidget::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-}

@@ -10,6 +10,7 @@
 class QLabel;
 class MessageBox;
 class QPushButton;
+class QScrollArea;
 class AdvWidget;
 class FileWidget;
 class HeaderWidget;
@@ -36,7 +37,6 @@ public:
 
 signals:
     void addFiles(QStringList paths);
-    void resized();
 
 public slots:
     void onBrowseForFilesClicked();
@@ -52,8 +52,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *createSizeAndDestinationRows();
@@ -61,12 +59,14 @@ private:
     void connectParts();
     void addKeys();
     void orderTabStops();
+    void browseForFolder();
+    void takeKeyboardBack();
     void endOnRequest();
     static void removeOwnCopies();
     void makeCompressedFilesFolder();
     void forgetChosenDestinationIfListEmpty();
     void showDestination();
-    int leastHeightWithDestination();
+    QSize leastSizeWithDestination();
 
     QLabel *sizeLabel;
     HeaderWidget *header;
@@ -76,6 +76,7 @@ private:
     QPushButton *compressButton;
     QPushButton *cancelButton;
     QWidget *destinationWidget;
+    QScrollArea *bodyScroll = nullptr;
     PathButton *destinationButton;
     MessageBox *messageBox;
     TerminationWatch *termination;

@@ -29,7 +29,6 @@ void PathButton::setPath(const QString &path)
     setToolTip(path);
     // A screen reader reads the whole path, not what fits on screen.
     setAccessibleName(path);
-    setAccessibleDescription(path);
     updateGeometry();
     showFitted();
 }

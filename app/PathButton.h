@@ -6,7 +6,7 @@
 // The destination as a flat button: the path is shortened in the middle to
 // the width the button is given, so that a long path never widens the
 // window, and the whole of it is in the tool tip and what a screen reader
-// reads (the accessible name and description).
+// reads (the accessible name).
 class PathButton : public QPushButton
 {
     Q_OBJECT

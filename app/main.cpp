@@ -2,6 +2,7 @@
 #include "app/StartupWarmUp.h"
 #include "filelist/StagingFolder.h"
 #include "frame/FrameLess.h"
+#include "ui/OnScreenGuard.h"
 #include "ui/ReturnPressesButton.h"
 #include "ui/StyleSheet.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char **argv)
         StyleSheet::useBundledFont();
         app.setStyleSheet(StyleSheet::application());
         app.installEventFilter(new ReturnPressesButton(&app));
+        app.installEventFilter(new OnScreenGuard(&app));
         // Decoded once, for the application and for the window.
         const QIcon icon(QStringLiteral(":/qrc/icon.ico"));
         QGuiApplication::setWindowIcon(icon);

@@ -25,6 +25,9 @@ void describeButton(QToolButton *button, const QString &iconPath, const QString 
     // The buttons show only a symbol; screen readers and hovering users get words.
     button->setToolTip(name);
     button->setAccessibleName(name);
+    // As a window's own caption buttons, they are not on Tab's way: F1,
+    // Alt+F4 and the window menu reach what they do.
+    button->setFocusPolicy(Qt::NoFocus);
 }
 
 } // namespace
@@ -45,11 +48,6 @@ HeaderWidget::HeaderWidget(QWidget *parent)
     connect(helpButton, &QToolButton::clicked, this, &HeaderWidget::onHelpPressed);
 
     setMinimumHeight(74);
-}
-
-QList<QWidget *> HeaderWidget::tabStops() const
-{
-    return {helpButton, minimizeButton, closeButton};
 }
 
 void HeaderWidget::buildContents()
@@ -102,11 +100,8 @@ void HeaderWidget::onHelpPressed()
     // missing buttons and offer minimise and maximise all the same.
     helpWidget->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                                | Qt::WindowCloseButtonHint);
-    helpWidget->setWindowTitle(QStringLiteral("Brimlet"));
     // Over the window it explains, not wherever the platform puts new windows.
-    helpWidget->adjustSize();
-    helpWidget->move(window()->geometry().center() - helpWidget->rect().center());
-    helpWidget->show();
+    helpWidget->showOver(window());
 }
 
 void HeaderWidget::mousePressEvent(QMouseEvent *event)

@@ -15,9 +15,6 @@ class HeaderWidget : public QWidget
 public:
     explicit HeaderWidget(QWidget *parent = nullptr);
 
-    // The buttons in the order Tab visits them: as they stand, left to right.
-    QList<QWidget *> tabStops() const;
-
 signals:
     void moveWindow(QPoint pt);
 

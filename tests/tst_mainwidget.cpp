@@ -4,6 +4,7 @@
 #include "ui/MessageBox.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ReturnPressesButton.h"
+#include "ui/StyleSheet.h"
 #include "filelist/FileWidget.h"
 #include "frame/HeaderWidget.h"
 #include "help/HelpWidget.h"
@@ -13,6 +14,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -30,7 +32,8 @@ private slots:
 
     void sizeLine_data();
     void sizeLine();
-    void sharedBoxIsFramelessFixedAndCentred();
+    void boxShowsItsWholeText_data();
+    void boxShowsItsWholeText();
     void boxShowsNamesAsPlainText();
     void namesAreTextOnRowsAndDestination();
     void longDestinationKeepsWindowWidth();
@@ -39,6 +42,7 @@ private slots:
     void escapeOnSuccessBoxChoosesOk();
     void tabFollowsTheScreen();
     void progressDialogOnlyAsksToCancel();
+    void heldOrModifiedReturnPressesNoDialogButton();
 
 private:
     TestSupport::IsolatedEnvironment environment;
@@ -80,6 +84,7 @@ void TestMainWidget::cleanup()
 {
     MessageBox::clearAnswers();
     qDeleteAll(helpWindows());
+    qApp->setStyleSheet(QString());
 }
 
 void TestMainWidget::sizeLine_data()
@@ -103,36 +108,69 @@ void TestMainWidget::sizeLine()
              QStringLiteral("Total size: <b>%1</b> of 500MB limit").arg(figure));
 }
 
-void TestMainWidget::sharedBoxIsFramelessFixedAndCentred()
+void TestMainWidget::boxShowsItsWholeText_data()
 {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("informative");
+    QTest::addColumn<bool>("fitsScreen");
+    const QString deep = QStringLiteral("/home/user") + QStringLiteral("/Shared documents of the team").repeated(8)
+                         + QStringLiteral("/notes.txt");
+    const QString unusable = QStringLiteral("Some of the listed files no longer exist or cannot be read: ");
+    QTest::newRow("one line") << "You can't add more than 500 MB of files" << "" << true;
+    QTest::newRow("a path after the words") << unusable + deep << "" << true;
+    QTest::newRow("a name longer than a line") << "Compression failed!\n" + QString(240, QLatin1Char('x')) + ".txt"
+                                                << "" << true;
+    QTest::newRow("a Windows path under the verdict")
+        << "Compression finished successfully!"
+        << "7z file is saved in C:\\Users\\user" + QString(deep).replace(QLatin1Char('/'), QLatin1Char('\\')) << true;
+    QTest::newRow("five long paths") << unusable + QStringList(5, deep).join(QStringLiteral(", ")) << "" << true;
+    QTest::newRow("more than the screen holds") << unusable + deep.repeated(40) << "" << false;
+}
+
+void TestMainWidget::boxShowsItsWholeText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, informative);
+    QFETCH(bool, fitsScreen);
+    // In the program's own font and style, as the user sees it.
+    StyleSheet::useBundledFont();
+    qApp->setStyleSheet(StyleSheet::application());
     MainWidget window;
     // Away from the middle of the screen, where a box without parent would go.
     window.setGeometry(10, 20, 500, 300);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // Plain messages go to the main window's own box.
-    const QString message = QStringLiteral("You can't add more than 500 MB of files");
+    // Messages go to the main window's own box.
     MessageBox::setNextAnswer(QMessageBox::Ok);
-    window.onError(message);
+    window.onError(text);
     MessageBox *box = nullptr;
     for (QWidget *candidate : QApplication::topLevelWidgets()) {
-        if (candidate->objectName() == QLatin1String("Message_box")
-            && qobject_cast<MessageBox *>(candidate)->text() == message)
+        if (candidate->objectName() == QLatin1String("Message_box") && qobject_cast<MessageBox *>(candidate)->text() == text)
             box = qobject_cast<MessageBox *>(candidate);
     }
     QVERIFY(box);
+    box->setInformativeText(informative);
 
     // Shown as exec() shows it, without the nested loop.
     box->show();
+    const auto hide = qScopeGuard([box] { box->hide(); });
     QVERIFY(QTest::qWaitForWindowExposed(box));
-    QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(box->windowModality(), Qt::ApplicationModal);
-    QCOMPARE(box->size(), QSize(400, 200));
-    QVERIFY((box->geometry().center() - window.geometry().center()).manhattanLength() <= 4);
+    const QRect screen = box->screen()->availableGeometry();
+    QVERIFY(screen.contains(box->geometry()));
+    QVERIFY(box->width() >= 400 && box->height() >= 200);
+    if (box->size() == QSize(400, 200))
+        QVERIFY((box->geometry().center() - window.geometry().center()).manhattanLength() <= 4);
+    for (QLabel *label : box->findChildren<QLabel *>()) {
+        if (!label->isVisible() || label->text().isEmpty())
+            continue;
+        // No label wider than its box, and all of its text in view.
+        QVERIFY(box->rect().contains(QRect(label->mapTo(box, QPoint(0, 0)), label->size())));
+        const int textHeight = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+        QCOMPARE(label->minimumSizeHint().width() <= label->width() && textHeight <= label->height(), fitsScreen);
+    }
     // The sheet's 50-pixel buttons have room for a word, not for an icon too.
     for (QAbstractButton *button : box->buttons())
         QVERIFY(button->icon().isNull());
-    box->hide();
 }
 
 void TestMainWidget::boxShowsNamesAsPlainText()
@@ -212,10 +250,8 @@ void TestMainWidget::longDestinationKeepsWindowWidth()
     QVERIFY(path->text().endsWith(QStringLiteral("more.7z")));
     QCOMPARE(path->path(), destination);
     QCOMPARE(path->toolTip(), destination);
-    QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(path);
-    QCOMPARE(readable->text(QAccessible::Description), destination);
     // "&" is shown, not taken for a mnemonic.
-    QVERIFY(readable->text(QAccessible::Name).contains(QStringLiteral(" & ")));
+    QCOMPARE(QAccessible::queryAccessibleInterface(path)->text(QAccessible::Name), destination);
 }
 
 void TestMainWidget::keys_data()
@@ -223,7 +259,7 @@ void TestMainWidget::keys_data()
     QTest::addColumn<QString>("focused");
     QTest::addColumn<int>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    // "browse", "compress", "destination", "help", "help closed", "removed" or "renamed"
+    // "browse", "browse folder", "compress", "destination", "help", "help closed", "removed" or "renamed"
     QTest::addColumn<QString>("effect");
 
     const Qt::KeyboardModifiers none = Qt::NoModifier;
@@ -232,9 +268,10 @@ void TestMainWidget::keys_data()
                                               << Qt::KeyboardModifiers(Qt::KeypadModifier) << "compress";
     QTest::newRow("Return on the destination") << "Destination_path" << int(Qt::Key_Return) << none
                                                << "destination";
-    QTest::newRow("Return on the title bar's Help") << "Help" << int(Qt::Key_Return) << none << "help";
     QTest::newRow("Ctrl+O") << "Compress" << int(Qt::Key_O) << Qt::KeyboardModifiers(Qt::ControlModifier)
                             << "browse";
+    QTest::newRow("Ctrl+Shift+O") << "Compress" << int(Qt::Key_O)
+                                  << (Qt::ControlModifier | Qt::ShiftModifier) << "browse folder";
     QTest::newRow("Ctrl+Return") << "Browse_for_files" << int(Qt::Key_Return)
                                  << Qt::KeyboardModifiers(Qt::ControlModifier) << "compress";
     QTest::newRow("Ctrl+keypad Enter") << "Destination_path" << int(Qt::Key_Enter)
@@ -267,6 +304,8 @@ void TestMainWidget::keys()
     QSignalSpy browsed(&window, &MainWidget::addFiles);
     FileWidget::setNextRenameAnswer(QStringLiteral("renamed.txt"));
     FileDialogs::setNextFilesAnswer({file});
+    const QString folder = QFileInfo(file).absolutePath();
+    FileDialogs::setNextFolderAnswer(folder);
     MessageBox::setNextAnswer(QMessageBox::Ok);
     const QString chosen = QStringLiteral("/elsewhere/chosen.7z");
     FileDialogs::setNextArchiveAnswer(chosen);
@@ -286,7 +325,9 @@ void TestMainWidget::keys()
     }
     QTest::keyClick(target, Qt::Key(key), modifiers);
 
-    QCOMPARE(browsed.size(), effect == QLatin1String("browse") ? 1 : 0);
+    QCOMPARE(browsed.size(), effect.startsWith(QLatin1String("browse")) ? 1 : 0);
+    if (effect == QLatin1String("browse folder"))
+        QCOMPARE(browsed.first().first().toStringList(), QStringList{folder});
     QCOMPARE(MessageBox::answeredTexts(), effect == QLatin1String("compress")
                                               ? QStringList{QStringLiteral("Please select at least one file to compress")}
                                               : QStringList());
@@ -342,11 +383,13 @@ void TestMainWidget::tabFollowsTheScreen()
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
 
-    const QStringList expected = {QStringLiteral("Help"), QStringLiteral("Minimize"), QStringLiteral("Close"),
-                                  QStringLiteral("Rename c.txt"), QStringLiteral("Rename a.txt"),
+    // The title bar's buttons are not on the way, as a window's caption buttons are not.
+    const QStringList expected = {QStringLiteral("Rename c.txt"), QStringLiteral("Rename a.txt"),
                                   QStringLiteral("Rename b.txt"), QStringLiteral("Browse_for_files"),
                                   QStringLiteral("Destination_path"), QStringLiteral("Cancel"),
-                                  QStringLiteral("Compress"), QStringLiteral("Help")};
+                                  QStringLiteral("Compress"), QStringLiteral("Rename c.txt")};
+    // The window starts on Browse for files: Return at start browses.
+    QCOMPARE(QApplication::focusWidget(), control(window, QStringLiteral("Browse_for_files")));
     control(window, expected.first())->setFocus();
     QStringList visited;
     for (qsizetype stop = 0; stop < expected.size(); ++stop) {
@@ -370,8 +413,6 @@ void TestMainWidget::progressDialogOnlyAsksToCancel()
     dialog.setDetail(file);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(dialog.windowModality(), Qt::ApplicationModal);
     QVERIFY((dialog.geometry().center() - window.geometry().center()).manhattanLength() <= 4);
     // A long name is shortened, not let to widen the dialog.
     QCOMPARE(dialog.size(), QSize(400, 200));
@@ -383,6 +424,38 @@ void TestMainWidget::progressDialogOnlyAsksToCancel()
     QCOMPARE(asked.size(), 2);
     // The work has not stopped yet: the dialog stays until its owner hides it.
     QVERIFY(dialog.isVisible());
+}
+
+// One press, one action: the repeats of a held Return or Enter, and Return
+// with Ctrl, never press a dialog's button (the run's Cancel, its default),
+// nor compress again; a new press of Return does press it.
+void TestMainWidget::heldOrModifiedReturnPressesNoDialogButton()
+{
+    MainWidget window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *browse = window.findChild<QPushButton *>(QStringLiteral("Browse_for_files"));
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    QTest::simulateEvent(browse, true, Qt::Key_Return, Qt::ControlModifier, QString(), false);
+    QTest::simulateEvent(browse, true, Qt::Key_Return, Qt::ControlModifier, QString(), true);
+    QCOMPARE(MessageBox::answeredTexts().size(), 1);
+
+    ProgressDialog dialog(QStringLiteral("Compressing..."), &window);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *cancel = dialog.findChild<QPushButton *>();
+    cancel->setFocus();
+    QTRY_VERIFY(cancel->hasFocus());
+    QSignalSpy asked(&dialog, &ProgressDialog::cancelRequested);
+    QTest::simulateEvent(cancel, true, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
+    QTest::simulateEvent(cancel, true, Qt::Key_Enter, Qt::KeypadModifier, QStringLiteral("\r"), true);
+    QTest::simulateEvent(cancel, true, Qt::Key_Return, Qt::ControlModifier, QString(), false);
+    QCOMPARE(asked.size(), 0);
+    QTest::keyClick(cancel, Qt::Key_Return);
+    QCOMPARE(asked.size(), 1);
 }
 
 QTEST_MAIN(TestMainWidget)

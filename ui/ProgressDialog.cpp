@@ -1,5 +1,7 @@
 #include "ui/ProgressDialog.h"
 
+#include "ui/ScreenFit.h"
+
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -36,6 +38,8 @@ ProgressDialog::ProgressDialog(const QString &text, QWidget *parent)
     detailLabel->hide();
     bar->setRange(0, 100);
     bar->setValue(0);
+    // A screen reader names the bar by what it measures.
+    bar->setAccessibleName(text);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 20);
@@ -57,6 +61,7 @@ void ProgressDialog::setText(const QString &text)
 {
     textLabel->setText(text);
     setWindowTitle(text);
+    bar->setAccessibleName(text);
 }
 
 QString ProgressDialog::detail() const
@@ -119,6 +124,5 @@ void ProgressDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // The style sheet's font is known only now.
     showDetail();
-    if (QWidget *window = parentWidget() ? parentWidget()->window() : nullptr; window && window->isVisible())
-        move(window->geometry().center() - rect().center());
+    ScreenFit::centreInside(this, parentWidget() ? parentWidget()->window() : nullptr);
 }

@@ -10,17 +10,40 @@ ReturnPressesButton::ReturnPressesButton(QObject *parent)
 
 bool ReturnPressesButton::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress)
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride && type != QEvent::KeyRelease)
         return QObject::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return QObject::eventFilter(watched, event);
+    if (type == QEvent::KeyRelease) {
+        releasedKey = key->key();
+        releasedAt = key->timestamp();
+        return QObject::eventFilter(watched, event);
+    }
+    if (isRepeat(key)) {
+        // Taken as the widget's own (so no shortcut fires), and dropped.
+        key->accept();
+        return true;
+    }
+    if (event->type() == QEvent::ShortcutOverride)
+        return QObject::eventFilter(watched, event);
     auto *button = qobject_cast<QAbstractButton *>(watched);
-    const bool returnKey = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    // With a modifier the key belongs to a shortcut (Ctrl+Return compresses);
-    // a held key must not press the button over and over.
-    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !key->isAutoRepeat();
-    if (button && returnKey && plain && button->hasFocus() && button->isEnabled()) {
+    if (!button)
+        return QObject::eventFilter(watched, event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return true;
+    if (button->hasFocus() && button->isEnabled()) {
         button->click();
         return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+// X11 repeats a held key as a release and a press at the same instant, and
+// Qt, when the press has not reached it yet as it reads the release, takes
+// them for a real release and a new press.
+bool ReturnPressesButton::isRepeat(const QKeyEvent *key) const
+{
+    return key->isAutoRepeat() || (key->timestamp() != 0 && key->timestamp() == releasedAt && key->key() == releasedKey);
 }

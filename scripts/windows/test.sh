@@ -559,23 +559,18 @@ timeout 120 wineserver -w
 
 # --- the road through a real window ----------------------------------------------
 # Positions inside the windows (the bundled font keeps them as on Linux).
-BROWSE="117 445" FIRST_ROW_NAME="124 202" COMPRESS="883 585" CANCEL="784 585"
+BROWSE="117 445" FIRST_ROW_NAME="124 202" COMPRESS="883 585" CANCEL="784 585" CAPTION="300 37"
 FILE_NAME="377 517" OPEN="561 546"     # in Wine's file dialog
 RENAME_FIELD="100 42" RENAME_OK="70 70"  # in the rename dialog
-BOX_OK="364 179"                         # in the 400x200 message box
-windows_sized() { # width height -> visible windows of that size
-    for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+BOX_OK="36 21"                           # from the message box's bottom right corner
+# A message box is titled "Brimlet", as the main window ($main) is, and is at
+# least 400 x 200, growing with its text; the progress dialog is titled by
+# what it is doing ("Compressing...").
+message_boxes() {
+    for id in $(xdotool search --onlyvisible --name '^Brimlet$' 2>/dev/null); do
         WIDTH=0 HEIGHT=0
         eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
-        [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && echo "$id"
-    done
-}
-# The message box is titled "Brimlet"; the progress dialog, of the same size,
-# by what it is doing ("Compressing...").
-message_boxes() {
-    titled=$(xdotool search --onlyvisible --name '^Brimlet$' 2>/dev/null)
-    for id in $(windows_sized 400 200); do
-        echo "$titled" | grep -qx "$id" && echo "$id"
+        [ "$id" != "${main:-}" ] && [ "$WIDTH" -ge 400 ] && [ "$HEIGHT" -ge 200 ] && echo "$id"
     done
 }
 has_box() { [ -n "$(message_boxes)" ]; }
@@ -591,7 +586,8 @@ choose_files() { # main-window paths...
 }
 answer_box() { # seconds
     answer=$(box "$1") || return 1
-    click "$answer" $BOX_OK
+    eval "$(xdotool getwindowgeometry --shell "$answer" 2>/dev/null)"
+    click "$answer" $((WIDTH - ${BOX_OK% *})) $((HEIGHT - ${BOX_OK#* }))
     wait_for 20 gone "$answer"
 }
 
@@ -665,6 +661,39 @@ cancelled() {
 }
 if outcome=$(cancelled); then pass "a cancelled run leaves no archive and no 7z.exe behind"
 else fail "the cancelled run" "$outcome"; fi
+kill -9 "$program" 2>/dev/null
+
+# The keyboard alone in a real window: Return at start browses (the window
+# starts on Browse for files), the window has the keyboard back when the file
+# dialog closes (Ctrl+Return compresses) and when the box closes, Alt+Space
+# opens the window menu that Windows gives every window, Alt+F4 ends it.
+mkdir -p "$drive_c/road/Keys"
+printf 'keys\n' >"$drive_c/road/Keys/k.txt"
+(cd "$build/deploy/Brimlet" && exec wine brimlet.exe >"$work/keys.log" 2>&1) &
+program=$!
+windows_shown() { xdotool search --onlyvisible --name '.*' 2>/dev/null | wc -l; }
+more_windows_than() { [ "$(windows_shown)" -gt "$1" ]; }
+keys() {
+    main=$(window_with_title Brimlet 90) || { echo "no main window"; return 1; }
+    click "$main" $CAPTION
+    xdotool key Return
+    dialog=$(window_with_title "Select one or more files to open" 30) || { echo "Return at start did not browse"; return 1; }
+    xdotool sleep 0.5 type --delay 20 'C:\road\Keys\k.txt'
+    xdotool key Return
+    wait_for 20 gone "$dialog" || { echo "the file dialog stayed"; return 1; }
+    xdotool sleep 0.5 key ctrl+Return
+    answer=$(box 60) || { echo "no box after Ctrl+Return: the window did not have the keyboard back"; return 1; }
+    xdotool key Escape
+    wait_for 20 gone "$answer" || { echo "Escape did not close the box"; return 1; }
+    [ -f "$drive_c/road/Keys/Keys.7z" ] || { echo "no archive"; return 1; }
+    shown=$(windows_shown)
+    xdotool sleep 0.5 key alt+space
+    wait_for 10 more_windows_than "$shown" || { echo "Alt+Space opened no window menu"; return 1; }
+    xdotool key Escape sleep 0.5 key alt+F4
+    wait_for 30 not_running "$program" || { echo "Alt+F4 did not end the program"; return 1; }
+}
+if outcome=$(keys); then pass "keys alone: Return at start browses, Ctrl+Return after the file dialog, Escape on the box, Alt+Space opens the window menu, Alt+F4 ends"
+else fail "keys alone" "$outcome"; fi
 kill -9 "$program" 2>/dev/null
 
 log "$passed passed, $failed failed"

@@ -153,6 +153,17 @@ class Session:
         os.makedirs(self.tmp), os.makedirs(self.files)
         self.staging, self.log = os.path.join(self.tmp, "velmora"), os.path.join(self.root, "log")
 
+    def stand_in_archiver(self, **orders):
+        """The program copied beside tests/fakearchiver as its util/7z.exe, told
+        through its environment (FAKE_ARCHIVER_<ORDER>) what to do."""
+        folder = os.path.join(self.root, "program")
+        os.makedirs(os.path.join(folder, "util"))
+        shutil.copy(self.program, folder)
+        os.symlink(os.environ["BRIMLET_E2E_FAKEARCHIVER"], os.path.join(folder, "util", "7z.exe"))
+        self.program = os.path.join(folder, os.path.basename(self.program))
+        for order, value in orders.items():
+            os.environ["FAKE_ARCHIVER_" + order.upper()] = value
+
     def start(self):
         env = dict(os.environ, HOME=self.root, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.root,
                    LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",

@@ -1,9 +1,11 @@
-"""The whole road with the keyboard alone, under a window manager: Tab to
-Browse for files and Return, the folder and the names typed into the file
-dialog, F2 on a
-row and a new name, Delete on another row, Ctrl+Return, Escape on the success
-box (OK, not Open); the archive checked as the mouse road checks it. The
-list is named and its buttons name the files they act on."""
+"""The whole road with the keyboard alone, under a window manager: Return at
+start browses for files (the window starts on Browse for files, not on the
+title bar's Help), the folder and the names typed into the file dialog,
+Ctrl+Shift+O and a folder typed into the folder dialog, F2 on a row and a new
+name, Delete on another row, Ctrl+Return from the destination, Escape on the
+success box (OK, not Open), and the focus back on Browse for files, not on
+Cancel; the archive checked as the mouse road checks it. The list is named
+and its buttons name the files they act on."""
 
 import os
 
@@ -15,6 +17,7 @@ FILES = {
     "notes.md": b"# notes\n" * 100,
     "data.bin": bytes(range(256)) * 40,
 }
+PHOTOS = {"beach.jpg": bytes(range(200)) * 7}
 
 
 def tab_to(session, window, name, presses=30):
@@ -31,9 +34,12 @@ def test(session):
     harness.write_files(folder, FILES)
     destination = f"{folder}/Trip files.7z"
 
+    photos = os.path.join(folder, "Photos")
+    harness.write_files(photos, PHOTOS)
+
     window = session.start()
     harness.subprocess.run(["xdotool", "mousemove", "0", "0"], check=True, timeout=10)
-    tab_to(session, window, "Browse for files")
+    harness.wait_until(lambda: session.focused(window).name == "Browse for files", "the first focus on Browse")
     harness.key("Return")
     dialog = session.window("Select one or more files to open", role_name="text", name="File name:")
     field = session.find(dialog, role_name="text", name="File name:")
@@ -50,6 +56,17 @@ def test(session):
     harness.wait_until(lambda: harness.text_of(field) == typed, "the typed names")
     harness.key("Return")
     harness.wait_until(lambda: session.listed_names(window) == sorted(FILES), "the four files listed")
+    harness.check(not [w for w in harness.children(session.fresh()) if w.name == "Brimlet Help"],
+                  "no help window after Return at start")
+
+    harness.key("ctrl+shift+o")
+    dialog = session.window("Select a folder to add", role_name="text")
+    field = harness.wait_until(lambda: next(n for n in harness.find_all(dialog, role_name="text")
+                                            if harness.is_focused(n)), "the folder field to have the focus")
+    harness.subprocess.run(["xdotool", "type", "--delay", "5", photos], check=True, timeout=60)
+    harness.wait_until(lambda: harness.text_of(field) == photos, "the typed folder")
+    harness.key("Return")
+    harness.wait_until(lambda: session.listed_names(window) == sorted([*FILES, "Photos"]), "the folder listed")
     session.find(window, role_name="push button", name=destination)
     session.find(window, name="Files to compress")
     for name in FILES:
@@ -72,6 +89,7 @@ def test(session):
     harness.wait_until(lambda: "a b.txt" not in session.listed_names(window), "a b.txt to leave the list")
     harness.wait_until(lambda: session.focused(window).name == "Rename README", "the focus on the next row")
 
+    tab_to(session, window, destination)
     harness.key("ctrl+Return")
     box = session.window(timeout=60, role_name="push button", name="OK")
     texts = [t for t in (harness.text_of(label).strip() for label in harness.find_all(box, role_name="label")) if t]
@@ -81,9 +99,11 @@ def test(session):
     harness.key("Escape")
     harness.wait_until(lambda: not harness.is_showing(box), "the box to close on Escape")
     harness.wait_until(lambda: session.listed_names(window) == [], "the list to be emptied")
+    harness.wait_until(lambda: session.focused(window).name == "Browse for files", "the focus on Browse after success")
 
     harness.check_archive(destination, {"README": FILES["README"], "overview.md": FILES["notes.md"],
-                                        "data.bin": FILES["data.bin"]}, folder, FILES)
+                                        "data.bin": FILES["data.bin"], "Photos/": b"",
+                                        "Photos/beach.jpg": PHOTOS["beach.jpg"]}, folder, FILES)
 
     tab_to(session, window, "Cancel")
     harness.key("Return")

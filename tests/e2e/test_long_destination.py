@@ -1,6 +1,6 @@
 """A first file deep in nested folders gives a destination of over 300
 characters: the window keeps its size, Compress and the title bar's Close stay
-in view, and the path, shortened on screen, is whole in its description.
+in view, and the path, shortened on screen, is whole in its name.
 With BRIMLET_E2E_SCREEN and QT_SCALE_FACTOR set for a small scaled screen,
 the window must also open inside that screen."""
 
@@ -42,7 +42,7 @@ def test(session):
     harness.check(inside(first, (0, 0, width + 1, height + 1)), f"the window {first} inside the screen {width} x {height}")
 
     session.choose_files(window, [path])
-    shown = session.find(window, role_name="push button", tooltip=destination)
+    shown = session.find(window, role_name="push button", name=destination)
     harness.check_equal(harness.extents(window), first, "the window's place and size with the long destination")
     for name in ("Compress", "Close"):
         button = harness.extents(session.find(window, role_name="push button", name=name))

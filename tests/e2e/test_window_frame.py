@@ -25,7 +25,7 @@ def test(session):
     geometry_becomes(window, (x, y, width + 60, height + 40), "the window grown by the drag")
 
     session.press_button(window, "Help")
-    session.window(role_name="label", name="How to Use the File Compression Tool")
+    session.window("Brimlet Help", role_name="label", name="How to Use the File Compression Tool")
     harness.check(harness.is_showing(window), "the main window stays open beside the help")
 
     session.quit(window, "Close")
