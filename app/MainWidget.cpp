@@ -154,6 +154,8 @@ void MainWidget::connectParts()
     connect(fileWidget, &FileWidget::sizeExceeded, this, &MainWidget::onError);
     connect(fileWidget, &FileWidget::refused, this, &MainWidget::onError);
     connect(fileWidget, &FileWidget::initDestinationPath, this, &MainWidget::onDestinationPathInit);
+    // Never on to Cancel, which would end the program at the next Return.
+    connect(fileWidget, &FileWidget::focusLeftEmptyList, browseButton, qOverload<>(&QWidget::setFocus));
     connect(destinationButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseDestinationFolderClicked);
     connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
     endOnRequest();
@@ -201,7 +203,7 @@ void MainWidget::setArchiverProgram(const QString &program)
 
 void MainWidget::onSizeChanged(float size)
 {
-    if (fileWidget->getFiles().isEmpty()) {
+    if (fileWidget->fileCount() == 0) {
         destinationWidget->hide();
         // Later, for a rebuild of the list passes through an empty list too.
         QTimer::singleShot(0, this, &MainWidget::forgetChosenDestinationIfListEmpty);
@@ -289,13 +291,13 @@ int MainWidget::leastHeightWithDestination()
 
 void MainWidget::forgetChosenDestinationIfListEmpty()
 {
-    if (fileWidget->getFiles().isEmpty())
+    if (fileWidget->fileCount() == 0)
         destination.forgetChoice();
 }
 
 void MainWidget::onDestinationPathInit(QString filePath)
 {
-    if (!fileWidget->getFiles().isEmpty())
+    if (fileWidget->fileCount() > 0)
         return;
     if (destination.beginList(filePath, StagingFolder::ofThisProgram()))
         showDestination();
@@ -306,7 +308,7 @@ void MainWidget::onCompressClicked()
 {
     if (compressing)
         return;
-    if (fileWidget->getFiles().isEmpty()) {
+    if (fileWidget->fileCount() == 0) {
         MessageBox::tell(QStringLiteral("Please select at least one file to compress"));
         return;
     }

@@ -1,5 +1,7 @@
 #include "app/StartupWarmUp.h"
 
+#include "filelist/SingleFileWidget.h"
+
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QThreadPool>
@@ -28,13 +30,15 @@ QThreadPool *warmUpThreads()
 
 } // namespace
 
-// Two tasks, because the window wants the plugins first (the title bar's
-// pictures) and the fonts a little later (the first text). Both are safe off
+// Three tasks, because the window wants the plugins first (the title bar's
+// pictures), the fonts a little later (the first text), and the list's
+// rows only once files are added. Both are safe off
 // the GUI thread: the font database guards itself, and plugins are loaded
 // under the plugin loader's own lock.
 StartupWarmUp::StartupWarmUp()
     : plugins(QtConcurrent::run(warmUpThreads(), [] { QImageReader::supportedImageFormats(); }))
     , fonts(QtConcurrent::run(warmUpThreads(), [] { QFontDatabase::families(); }))
+    , rows(QtConcurrent::run(warmUpThreads(), [] { SingleFileWidget::prepareOffThread(); }))
 {
 }
 
@@ -43,4 +47,5 @@ StartupWarmUp::~StartupWarmUp()
     // Never left running into the application object's teardown.
     plugins.waitForFinished();
     fonts.waitForFinished();
+    rows.waitForFinished();
 }

@@ -5,7 +5,8 @@
 // Loads, on a worker thread, what the first paint needs from the system and
 // what the GUI thread would otherwise wait for: the font database, and the
 // image format plugins (Qt loads every one of them the first time it reads a
-// PNG by name, looking for one that claims the format). The window is built
+// PNG by name, looking for one that claims the format), and what the list's
+// first row needs. The window is built
 // meanwhile; whatever is not ready when it is needed is waited for there,
 // as before. Lives for as long as the application object, inside it; its two
 // threads stay, idle, until the process ends (see StartupWarmUp.cpp).
@@ -21,4 +22,5 @@ public:
 private:
     QFuture<void> plugins;
     QFuture<void> fonts;
+    QFuture<void> rows;
 };

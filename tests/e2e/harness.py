@@ -234,9 +234,11 @@ class Session:
         check_equal(self.process.wait(15), 0, f"exit status after {button}")
 
     def listed_names(self, window):
-        """The names of the listed files, as their rows' buttons say them."""
+        """The names of the listed files in view, as their rows' buttons say
+        them (each row's name tells its file in its tool tip)."""
         self.fresh()
-        return sorted(b.name[len("Rename "):] for b in find_all(window, role_name="push button", tooltip="Rename"))
+        return sorted(b.name[len("Rename "):] for b in find_all(window, role_name="push button")
+                      if b.name.startswith("Rename ") and b.description == b.name[len("Rename "):])
 
     def name_button(self, window, name):
         return wait_until(lambda: self.fresh() and find_all(
