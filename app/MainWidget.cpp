@@ -1,8 +1,10 @@
 #include "app/MainWidget.h"
 
+#include "app/BackgroundPicture.h"
 #include "app/CompressionRun.h"
 #include "app/FileDialogs.h"
 #include "app/PathButton.h"
+#include "app/StartupWarmUp.h"
 #include "app/TerminationWatch.h"
 #include "ui/MessageBox.h"
 #include "ui/StyledBackground.h"
@@ -20,6 +22,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -368,7 +371,13 @@ void MainWidget::closeEvent(QCloseEvent *event)
 
 void MainWidget::paintEvent(QPaintEvent *)
 {
+    // Laid out as the style sheet would lay a background image: tiled from
+    // the top left corner. The style's own background goes over it.
+    QPainter(this).drawTiledPixmap(rect(), BackgroundPicture::pixmap(devicePixelRatioF()));
     paintStyledBackground(this);
+    static bool painted = false;
+    if (!std::exchange(painted, true))
+        StartupWarmUp::afterFirstPaint();
 }
 
 void MainWidget::moveEvent(QMoveEvent *event)
