@@ -2,17 +2,14 @@
 
 #include "filelist/BackgroundWork.h"
 #include "filelist/EntryReader.h"
+#include "filelist/ListContents.h"
 #include "filelist/ListTotal.h"
 #include "filelist/RefusalReport.h"
 #include "filelist/Relisting.h"
 #include "filelist/StagingFolder.h"
 
-#include <QThreadPool>
-
 #include <QDir>
 #include <QFileInfo>
-
-#include <algorithm>
 
 namespace {
 
@@ -21,26 +18,11 @@ const char *const invalidText = "The file name you provided is not valid, Please
 const char *const copyFailedText = "The file could not be copied under the new name";
 const char *const folderText = "A folder keeps its own name in the archive: only a file can be given another name.";
 
-// Gone from the list, a large map is destroyed on a worker: a hundred
-// thousand entries take the window's thread too long to free.
-template <typename Data>
-void letGoElsewhere(Data &data)
-{
-    auto leaving = std::make_shared<Data>();
-    leaving->swap(data);
-    QThreadPool::globalInstance()->start([leaving]() mutable { leaving.reset(); });
-}
-
 } // namespace
 
 FileList::FileList(QObject *parent)
     : QObject(parent)
-    , listTotal(std::make_unique<ListTotal>([this] {
-        float sum = 0.0f;
-        for (const auto &[path, entry] : entries)
-            sum += entry.size();
-        return sum;
-    }))
+    , contents(std::make_unique<ListContents>())
     , nameRules(FileNames::thisSystem())
     , backgroundWork(new BackgroundWork(this))
 {
@@ -56,6 +38,7 @@ void FileList::useStagingFolder(StagingFolder *folder)
 void FileList::useNameRules(FileNames::System system)
 {
     nameRules = system;
+    contents->useNameRules(system);
 }
 
 StagingFolder &FileList::staging() const
@@ -130,15 +113,15 @@ void FileList::relist(const QString &oldPath, const QString &newPath)
 {
     perform([this, oldPath, newPath] {
         const QString from = followMoves(oldPath);
-        const auto found = entries.find(from);
-        if (found == entries.end() || entries.count(newPath))
+        const Entry *found = contents->entry(from);
+        if (!found || contents->entry(newPath))
             return;
-        Entry moved = found->second;
-        const int cell = cellOf(from);
-        erase(from);
+        Entry moved = *found;
+        const int cell = contents->cellOf(from);
+        contents->erase(from);
         moved.path = newPath;
         moved.name = EntryReader::nameOf(newPath);
-        insert(moved, cell);
+        contents->insert(moved, cell);
         noteMove(from, newPath);
         emit entryRenamed(from, newPath);
         emit cellsChanged(cell);
@@ -148,7 +131,7 @@ void FileList::relist(const QString &oldPath, const QString &newPath)
 void FileList::removeAll()
 {
     perform([this] {
-        clear();
+        contents->clear();
         emit cellsChanged(0);
         emit sizeChanged(0.0f);
     });
@@ -175,7 +158,7 @@ void FileList::addMany(const QStringList &paths, bool dropped)
     receiver.mayWalk = [this, dropped, &report](const Entry &folder) {
         if (dropped)
             emit initDestinationPath(folder.path);
-        const QString holder = holderOf(folder.name);
+        const QString holder = contents->holderOf(folder.name);
         if (holder.isEmpty())
             return true;
         report.nameTaken(folder.path, holder, staging().isCopy(holder));
@@ -189,7 +172,7 @@ void FileList::addMany(const QStringList &paths, bool dropped)
 
 void FileList::listRead(const std::vector<Entry> &batch, bool dropped, RefusalReport &report)
 {
-    const int first = int(cells.size());
+    const int first = contents->count();
     for (const Entry &entry : batch) {
         // A folder has been announced before its walk.
         if (dropped && !entry.isFolder)
@@ -197,21 +180,21 @@ void FileList::listRead(const std::vector<Entry> &batch, bool dropped, RefusalRe
         // Added or renamed, a name is held to the same rules: on a disk
         // that ignores case, Report.pdf and report.pdf from two folders
         // would be one file in the archive.
-        const QString holder = holderOf(entry.name);
+        const QString holder = contents->holderOf(entry.name);
         if (!holder.isEmpty()) {
             report.nameTaken(entry.path, holder, staging().isCopy(holder));
             continue;
         }
-        if (!listTotal->fits(entry, qsizetype(entries.size()))) {
+        if (!contents->fits(entry)) {
             report.overLimit(entry.path, entry.bytes);
             continue;
         }
-        insert(entry);
+        contents->insert(entry);
         report.added(entry.name);
     }
-    if (cells.size() > first)
+    if (contents->count() > first)
         emit cellsChanged(first);
-    emit sizeChanged(listTotal->soFar());
+    emit sizeChanged(contents->totalSoFar());
 }
 
 void FileList::tell(const RefusalReport &report)
@@ -227,9 +210,8 @@ void FileList::tell(const RefusalReport &report)
 
 void FileList::removeOne(const QString &path)
 {
-    if (!entries.count(path))
-        return;
-    rebuildAll(path);
+    if (contents->entry(path))
+        rebuildAll(path);
 }
 
 // Every path (but the one leaving) is read again on a worker and listed
@@ -238,75 +220,46 @@ void FileList::removeOne(const QString &path)
 // files keep what they had.
 void FileList::rebuildAll(const QString &leaving)
 {
-    const QStringList listed = paths();
-    QHash<QString, Entry> folders;
-    for (const QString &folder : folderPaths)
-        folders.insert(folder, entries.at(folder));
-    std::shared_ptr<Relisting> relisting = Relisting::readAgain(*backgroundWork, listed, leaving, folders);
+    const QStringList listed = contents->paths();
+    std::shared_ptr<Relisting> relisting = Relisting::readAgain(*backgroundWork, listed, leaving, contents->folders());
     if (!relisting) {
         relisting = std::make_shared<Relisting>();
-        for (const auto &[path, entry] : entries) {
+        for (const QString &path : listed) {
             if (path != leaving)
-                relisting->append(entry);
+                relisting->append(*contents->entry(path));
         }
     }
     // The list passes through empty, as the window has always seen it: its
     // first file then sets the destination afresh.
-    std::map<QString, Entry> before;
-    before.swap(entries);
-    emit sizeChanged(0.0f);
-    const QString first = listed.value(listed.value(0) == leaving ? 1 : 0);
-    if (!first.isEmpty())
-        emit initDestinationPath(first);
-    adopt(*relisting, leaving, before);
-    letGoElsewhere(before);
-}
-
-void FileList::adopt(Relisting &relisting, const QString &leaving, const std::map<QString, Entry> &before)
-{
+    contents->whileEmpty([this, &listed, &leaving] {
+        emit sizeChanged(0.0f);
+        const QString first = listed.value(listed.value(0) == leaving ? 1 : 0);
+        if (!first.isEmpty())
+            emit initDestinationPath(first);
+    });
     RefusalReport report(0);
-    std::vector<QString> gone;
-    if (!leaving.isEmpty())
-        gone.push_back(leaving);
-    for (const Entry &entry : relisting.overLimit) {
+    std::vector<QString> gone{leaving};
+    for (const Entry &entry : relisting->overLimit) {
         report.overLimit(entry.path, entry.bytes);
         gone.push_back(entry.path);
     }
-    for (const QString &path : gone)
-        holders.erase(FileNames::comparisonKey(before.at(path).name, nameRules));
-    entries.swap(relisting.entries);
-    folderPaths.swap(relisting.folders);
-    cells = relisting.cells;
-    keyOrderPaths = relisting.cells;
-    keyOrderPathsValid = true;
-    listTotal->reset(relisting.total, relisting.units);
+    contents->adopt(*relisting, gone);
     emit cellsChanged(0);
-    if (!entries.empty())
-        emit sizeChanged(relisting.total);
+    if (contents->count() > 0)
+        emit sizeChanged(relisting->total);
     tell(report);
-}
-
-void FileList::clear()
-{
-    letGoElsewhere(entries);
-    letGoElsewhere(holders);
-    folderPaths.clear();
-    cells.clear();
-    keyOrderPaths.clear();
-    keyOrderPathsValid = true;
-    listTotal->reset();
 }
 
 QString FileList::renameRefusal(const QString &path) const
 {
-    const Entry *listed = entry(path);
+    const Entry *listed = contents->entry(path);
     return listed && listed->isFolder ? QString::fromLatin1(folderText) : QString();
 }
 
 void FileList::renameOne(const QString &path, const QString &newName)
 {
-    const auto found = entries.find(path);
-    if (found == entries.end() || newName.isEmpty() || newName == found->second.name)
+    const Entry *found = contents->entry(path);
+    if (!found || newName.isEmpty() || newName == found->name)
         return;
     if (const QString why = renameRefusal(path); !why.isEmpty()) {
         emit refused(why);
@@ -319,7 +272,7 @@ void FileList::renameOne(const QString &path, const QString &newName)
         emit renameRefused(path, newName);
         return;
     }
-    const QString holder = holderOf(newName);
+    const QString holder = contents->holderOf(newName);
     if (!holder.isEmpty() && holder != path) {
         emit refused(QString::fromLatin1(renameExistsText) + QStringLiteral("\nThe listed %1 has that name.")
                                                                  .arg(QDir::toNativeSeparators(holder)));
@@ -332,13 +285,13 @@ void FileList::renameOne(const QString &path, const QString &newName)
         emit refused(QString::fromLatin1(copyFailedText));
     if (copy.outcome != StagingFolder::Outcome::Made)
         return;
-    Entry renamed = found->second;
+    Entry renamed = *contents->entry(path);
     // A renamed file keeps its cell.
-    const int cell = cellOf(path);
-    erase(path);
+    const int cell = contents->cellOf(path);
+    contents->erase(path);
     renamed.path = copy.path;
     renamed.name = newName;
-    insert(renamed, cell);
+    contents->insert(renamed, cell);
     // Our earlier copy of it is not needed any more; the user's file always stays.
     if (!FileNames::sameName(path, copy.path))
         staging().discardCopy(path);
@@ -349,82 +302,36 @@ void FileList::renameOne(const QString &path, const QString &newName)
 
 bool FileList::isNameTaken(const QString &name, const QString &except) const
 {
-    const QString holder = holderOf(name);
+    const QString holder = contents->holderOf(name);
     return !holder.isEmpty() && holder != except;
-}
-
-QString FileList::holderOf(const QString &name) const
-{
-    const auto found = holders.find(FileNames::comparisonKey(name, nameRules));
-    return found == holders.end() ? QString() : found->second;
 }
 
 QStringList FileList::paths() const
 {
-    if (!keyOrderPathsValid) {
-        keyOrderPaths.clear();
-        keyOrderPaths.reserve(qsizetype(entries.size()));
-        for (const auto &[path, entry] : entries)
-            keyOrderPaths << path;
-        keyOrderPathsValid = true;
-    }
-    return keyOrderPaths;
+    return contents->paths();
 }
 
 int FileList::count() const
 {
-    return int(entries.size());
+    return contents->count();
 }
 
 const FileList::Entry *FileList::entry(const QString &path) const
 {
-    const auto found = entries.find(path);
-    return found == entries.end() ? nullptr : &found->second;
+    return contents->entry(path);
 }
 
 QString FileList::pathAt(int cell) const
 {
-    return cells.value(cell);
+    return contents->pathAt(cell);
 }
 
 int FileList::cellOf(const QString &path) const
 {
-    return int(cells.indexOf(path));
+    return contents->cellOf(path);
 }
 
 float FileList::total() const
 {
-    return listTotal->value();
-}
-
-// In the given cell, which held the entry before it moved, or in a new
-// cell after every other.
-void FileList::insert(const Entry &entry, int cell)
-{
-    const auto inserted = entries.emplace(entry.path, entry).first;
-    const bool isLastKey = std::next(inserted) == entries.end();
-    holders.insert_or_assign(FileNames::comparisonKey(entry.name, nameRules), entry.path);
-    if (cell >= 0 && cell < cells.size())
-        cells[cell] = entry.path;
-    else
-        cells << entry.path;
-    if (keyOrderPathsValid && isLastKey)
-        keyOrderPaths << entry.path;
-    else
-        keyOrderPathsValid = false;
-    if (entry.isFolder)
-        folderPaths.insert(entry.path);
-    listTotal->add(entry, isLastKey);
-}
-
-void FileList::erase(const QString &path)
-{
-    const auto found = entries.find(path);
-    if (found == entries.end())
-        return;
-    holders.erase(FileNames::comparisonKey(found->second.name, nameRules));
-    folderPaths.erase(path);
-    listTotal->remove(found->second);
-    entries.erase(found);
-    keyOrderPathsValid = false;
+    return contents->total();
 }

@@ -10,16 +10,13 @@
 #include <QStringList>
 
 #include <functional>
-#include <map>
 #include <memory>
-#include <set>
 #include <vector>
 
 class BackgroundWork;
-class ListTotal;
+class ListContents;
 class RefusalReport;
 class StagingFolder;
-struct Relisting;
 
 // The files to pack, without any window: each listed path with its name in
 // the archive and its size, the total held to the limit, the name rules, the
@@ -112,26 +109,10 @@ private:
     void removeOne(const QString &path);
     void renameOne(const QString &path, const QString &newName);
     void rebuildAll(const QString &leaving = QString());
-    void adopt(Relisting &relisting, const QString &leaving, const std::map<QString, Entry> &before);
     void tell(const RefusalReport &report);
-    void clear();
-
-    QString holderOf(const QString &name) const;
-    void insert(const Entry &entry, int cell = -1);
-    void erase(const QString &path);
     StagingFolder &staging() const;
 
-    std::map<QString, Entry> entries;
-    // Each listed name's key by the name rules, and the path that holds it.
-    // A tree, not a hash: a hash grown by a long addition would stop the
-    // window while it rehashed every name.
-    std::map<QString, QString> holders;
-    QStringList cells;
-    // paths(), made when first asked after a change.
-    mutable QStringList keyOrderPaths;
-    mutable bool keyOrderPathsValid = true;
-    std::set<QString> folderPaths;
-    std::unique_ptr<ListTotal> listTotal;
+    std::unique_ptr<ListContents> contents;
     FileNames::System nameRules;
     StagingFolder *stagingFolder = nullptr;
     BackgroundWork *backgroundWork;

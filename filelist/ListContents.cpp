@@ -1,0 +1,175 @@
+#include "filelist/ListContents.h"
+
+#include "filelist/ListTotal.h"
+#include "filelist/Relisting.h"
+
+#include <QThreadPool>
+
+struct ListContents::Held
+{
+    std::map<QString, ListedEntry> entries;
+    // A tree, not a hash: a hash grown by a long addition would stop the
+    // window while it rehashed every name.
+    std::map<QString, QString> holders;
+    QStringList cells;
+    std::set<QString> folders;
+};
+
+ListContents::ListContents()
+    : held(std::make_unique<Held>())
+    , listTotal(std::make_unique<ListTotal>([this] {
+        float sum = 0.0f;
+        for (const auto &[path, entry] : held->entries)
+            sum += entry.size();
+        return sum;
+    }))
+    , nameRules(FileNames::thisSystem())
+{
+}
+
+ListContents::~ListContents() = default;
+
+void ListContents::useNameRules(FileNames::System system)
+{
+    nameRules = system;
+}
+
+int ListContents::count() const
+{
+    return int(held->entries.size());
+}
+
+const ListedEntry *ListContents::entry(const QString &path) const
+{
+    const auto found = held->entries.find(path);
+    return found == held->entries.end() ? nullptr : &found->second;
+}
+
+QString ListContents::holderOf(const QString &name) const
+{
+    const auto found = held->holders.find(FileNames::comparisonKey(name, nameRules));
+    return found == held->holders.end() ? QString() : found->second;
+}
+
+// Made when first asked after a change that put a path before others.
+QStringList ListContents::paths() const
+{
+    if (!keyOrderPathsValid) {
+        keyOrderPaths.clear();
+        keyOrderPaths.reserve(count());
+        for (const auto &[path, entry] : held->entries)
+            keyOrderPaths << path;
+        keyOrderPathsValid = true;
+    }
+    return keyOrderPaths;
+}
+
+QString ListContents::pathAt(int cell) const
+{
+    return held->cells.value(cell);
+}
+
+int ListContents::cellOf(const QString &path) const
+{
+    return int(held->cells.indexOf(path));
+}
+
+QHash<QString, ListedEntry> ListContents::folders() const
+{
+    QHash<QString, ListedEntry> found;
+    for (const QString &folder : held->folders)
+        found.insert(folder, held->entries.at(folder));
+    return found;
+}
+
+float ListContents::total() const
+{
+    return listTotal->value();
+}
+
+float ListContents::totalSoFar() const
+{
+    return listTotal->soFar();
+}
+
+bool ListContents::fits(const ListedEntry &entry) const
+{
+    return listTotal->fits(entry, count());
+}
+
+void ListContents::insert(const ListedEntry &entry, int cell)
+{
+    const auto inserted = held->entries.emplace(entry.path, entry).first;
+    const bool isLastKey = std::next(inserted) == held->entries.end();
+    held->holders.insert_or_assign(FileNames::comparisonKey(entry.name, nameRules), entry.path);
+    if (cell >= 0 && cell < held->cells.size())
+        held->cells[cell] = entry.path;
+    else
+        held->cells << entry.path;
+    if (keyOrderPathsValid && isLastKey)
+        keyOrderPaths << entry.path;
+    else
+        keyOrderPathsValid = false;
+    if (entry.isFolder)
+        held->folders.insert(entry.path);
+    listTotal->add(entry, isLastKey);
+}
+
+void ListContents::erase(const QString &path)
+{
+    const auto found = held->entries.find(path);
+    if (found == held->entries.end())
+        return;
+    held->holders.erase(FileNames::comparisonKey(found->second.name, nameRules));
+    held->folders.erase(path);
+    listTotal->remove(found->second);
+    held->entries.erase(found);
+    keyOrderPathsValid = false;
+}
+
+void ListContents::whileEmpty(const std::function<void()> &meanwhile)
+{
+    std::map<QString, ListedEntry> listed;
+    listed.swap(held->entries);
+    meanwhile();
+    listed.swap(held->entries);
+}
+
+void ListContents::adopt(Relisting &relisting, const std::vector<QString> &gone)
+{
+    for (const QString &path : gone) {
+        if (const ListedEntry *leaving = entry(path))
+            held->holders.erase(FileNames::comparisonKey(leaving->name, nameRules));
+    }
+    auto next = std::make_unique<Held>();
+    next->entries.swap(relisting.entries);
+    next->holders.swap(held->holders);
+    next->cells = relisting.cells;
+    next->folders.swap(relisting.folders);
+    letGo();
+    held = std::move(next);
+    keyOrderPaths = relisting.cells;
+    keyOrderPathsValid = true;
+    listTotal->reset(relisting.total, relisting.units);
+}
+
+void ListContents::clear()
+{
+    letGo();
+    held = std::make_unique<Held>();
+    keyOrderPaths.clear();
+    keyOrderPathsValid = true;
+    listTotal->reset();
+}
+
+// A hundred thousand entries take the window's thread too long to free, so
+// a worker frees them, with the paths they share: freed on two threads at
+// once, each would wait for the other.
+void ListContents::letGo()
+{
+    auto gone = std::shared_ptr<Held>(held.release());
+    QThreadPool::globalInstance()->start([gone, paths = std::exchange(keyOrderPaths, {})]() mutable {
+        gone.reset();
+        paths.clear();
+    });
+}
