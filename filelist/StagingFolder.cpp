@@ -155,15 +155,19 @@ StagingFolder::Copy StagingFolder::copyUnderName(const QString &source, const QS
     const bool finished = work.run(
         QStringLiteral("Copying the file for its new name..."), QDir::toNativeSeparators(source),
         [source, temporary, copied](BackgroundWork::Progress &progress) {
-            FileCopy copy(source, temporary);
-            bool made = copy.open();
-            if (made) {
-                progress.pauseForTests();
-                made = copy.run(progress.cancelFlag(), [&progress](qint64 done, qint64 total) {
-                    progress.report(done, total);
-                });
+            bool made = false;
+            {
+                FileCopy copy(source, temporary);
+                made = copy.open();
+                if (made) {
+                    progress.pauseForTests();
+                    made = copy.run(progress.cancelFlag(), [&progress](qint64 done, qint64 total) {
+                        progress.report(done, total);
+                    });
+                }
             }
-            // Ended after the user stopped waiting: nothing of it stays.
+            // Ended after the user stopped waiting: nothing of it stays. The
+            // copy is closed by now: Windows does not remove an open file.
             if (!progress.claimResult() || !made) {
                 QFile::remove(temporary);
                 return;
