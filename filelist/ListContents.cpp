@@ -3,7 +3,7 @@
 #include "filelist/ListTotal.h"
 #include "filelist/Relisting.h"
 
-#include <QThreadPool>
+#include <QTimer>
 
 struct ListContents::Held
 {
@@ -162,14 +162,35 @@ void ListContents::clear()
     listTotal->reset();
 }
 
-// A hundred thousand entries take the window's thread too long to free, so
-// a worker frees them, with the paths they share: freed on two threads at
-// once, each would wait for the other.
+namespace {
+
+// At most this many entries freed between two turns of the event loop.
+constexpr int freedAtOnce = 2000;
+
+// A hundred thousand entries take the window's thread too long to free at
+// once; a worker freeing them takes the allocator's lock that the window's
+// painting asks for all the while. So they are freed here, a slice at a
+// time between turns of the event loop.
+void freeInSlices(std::shared_ptr<std::map<QString, ListedEntry>> entries,
+                  std::shared_ptr<std::map<QString, QString>> holders)
+{
+    for (int freed = 0; freed < freedAtOnce && !entries->empty(); ++freed)
+        entries->erase(entries->begin());
+    for (int freed = 0; freed < freedAtOnce && !holders->empty(); ++freed)
+        holders->erase(holders->begin());
+    if (!entries->empty() || !holders->empty())
+        QTimer::singleShot(0, [entries, holders] { freeInSlices(entries, holders); });
+}
+
+} // namespace
+
 void ListContents::letGo()
 {
-    auto gone = std::shared_ptr<Held>(held.release());
-    QThreadPool::globalInstance()->start([gone, paths = std::exchange(keyOrderPaths, {})]() mutable {
-        gone.reset();
-        paths.clear();
-    });
+    auto entries = std::make_shared<std::map<QString, ListedEntry>>();
+    auto holders = std::make_shared<std::map<QString, QString>>();
+    entries->swap(held->entries);
+    holders->swap(held->holders);
+    held.reset();
+    keyOrderPaths.clear();
+    freeInSlices(entries, holders);
 }
