@@ -1,8 +1,10 @@
 #include "app/MainWidget.h"
 
+#include "app/BackgroundPicture.h"
 #include "app/CompressionRun.h"
 #include "app/FileDialogs.h"
 #include "app/PathButton.h"
+#include "app/StartupWarmUp.h"
 #include "app/TerminationWatch.h"
 #include "ui/AccessibleRole.h"
 #include "ui/MessageBox.h"
@@ -23,6 +25,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScreen>
@@ -168,6 +171,8 @@ void MainWidget::connectParts()
     connect(fileWidget, &FileWidget::sizeExceeded, this, &MainWidget::onError);
     connect(fileWidget, &FileWidget::refused, this, &MainWidget::onError);
     connect(fileWidget, &FileWidget::initDestinationPath, this, &MainWidget::onDestinationPathInit);
+    // Never on to Cancel, which would end the program at the next Return.
+    connect(fileWidget, &FileWidget::focusLeftEmptyList, browseButton, qOverload<>(&QWidget::setFocus));
     connect(destinationButton, &QAbstractButton::clicked, this, &MainWidget::onBrowseDestinationFolderClicked);
     connect(header, &HeaderWidget::moveWindow, this, &MainWidget::onMoveEvent);
     endOnRequest();
@@ -217,7 +222,7 @@ void MainWidget::setArchiverProgram(const QString &program)
 
 void MainWidget::onSizeChanged(float size)
 {
-    if (fileWidget->getFiles().isEmpty()) {
+    if (fileWidget->fileCount() == 0) {
         destinationWidget->hide();
         // Later, for a rebuild of the list passes through an empty list too.
         QTimer::singleShot(0, this, &MainWidget::forgetChosenDestinationIfListEmpty);
@@ -331,13 +336,13 @@ QSize MainWidget::leastSizeWithDestination()
 
 void MainWidget::forgetChosenDestinationIfListEmpty()
 {
-    if (fileWidget->getFiles().isEmpty())
+    if (fileWidget->fileCount() == 0)
         destination.forgetChoice();
 }
 
 void MainWidget::onDestinationPathInit(QString filePath)
 {
-    if (!fileWidget->getFiles().isEmpty())
+    if (fileWidget->fileCount() > 0)
         return;
     if (destination.beginList(filePath, StagingFolder::ofThisProgram()))
         showDestination();
@@ -348,7 +353,7 @@ void MainWidget::onCompressClicked()
 {
     if (compressing)
         return;
-    if (fileWidget->getFiles().isEmpty()) {
+    if (fileWidget->fileCount() == 0) {
         MessageBox::tell(QStringLiteral("Please select at least one file to compress"));
         return;
     }
@@ -412,6 +417,12 @@ void MainWidget::closeEvent(QCloseEvent *event)
 
 void MainWidget::paintEvent(QPaintEvent *)
 {
+    // Laid out as the style sheet would lay a background image: tiled from
+    // the top left corner. The style's own background goes over it.
+    QPainter(this).drawTiledPixmap(rect(), BackgroundPicture::pixmap(devicePixelRatioF()));
     paintStyledBackground(this);
+    static bool painted = false;
+    if (!std::exchange(painted, true))
+        StartupWarmUp::afterFirstPaint();
 }
 

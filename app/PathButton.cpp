@@ -56,6 +56,12 @@ void PathButton::resizeEvent(QResizeEvent *event)
     showFitted();
 }
 
+void PathButton::showEvent(QShowEvent *event)
+{
+    QPushButton::showEvent(event);
+    showFitted();
+}
+
 void PathButton::changeEvent(QEvent *event)
 {
     QPushButton::changeEvent(event);
@@ -63,8 +69,12 @@ void PathButton::changeEvent(QEvent *event)
         showFitted();
 }
 
+// Fitted once it shows: measuring text in its font before the window's
+// first paint cost the start a font of its own, for a row that starts hidden.
 void PathButton::showFitted()
 {
+    if (!isVisible())
+        return;
     QString shown = QFontMetrics(widestFont()).elidedText(fullPath, Qt::ElideMiddle, width() - chromeWidth());
     // A path may hold "&", which a button would take for a mnemonic.
     shown.replace(QLatin1Char('&'), QStringLiteral("&&"));

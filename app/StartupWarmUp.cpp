@@ -1,6 +1,10 @@
 #include "app/StartupWarmUp.h"
 
+#include "app/BackgroundPicture.h"
+#include "filelist/SingleFileWidget.h"
+
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QThreadPool>
 #include <QtConcurrent>
@@ -26,16 +30,31 @@ QThreadPool *warmUpThreads()
     return pool;
 }
 
+// The one warm-up, while it lives: only it waits for what it started.
+StartupWarmUp *running = nullptr;
+
 } // namespace
 
-// Two tasks, because the window wants the plugins first (the title bar's
-// pictures) and the fonts a little later (the first text). Both are safe off
-// the GUI thread: the font database guards itself, and plugins are loaded
-// under the plugin loader's own lock.
+// Two tasks, because the window wants the plugins and its background first
+// (the title bar's pictures, the first paint), the fonts a little later
+// (the first text). All are safe off the GUI thread: the font database guards itself, plugins
+// are loaded under the plugin loader's own lock, and pictures are decoded
+// into images, which only become pixmaps on the GUI thread.
 StartupWarmUp::StartupWarmUp()
-    : plugins(QtConcurrent::run(warmUpThreads(), [] { QImageReader::supportedImageFormats(); }))
+    : plugins(QtConcurrent::run(warmUpThreads(), [ratio = qApp->devicePixelRatio()] {
+        QImageReader::supportedImageFormats();
+        BackgroundPicture::image(ratio);
+    }))
     , fonts(QtConcurrent::run(warmUpThreads(), [] { QFontDatabase::families(); }))
 {
+    running = this;
+}
+
+// Before the first paint it would only take time from it.
+void StartupWarmUp::afterFirstPaint()
+{
+    if (running && !std::exchange(running->rowsStarted, true))
+        running->rows = QtConcurrent::run(warmUpThreads(), [] { SingleFileWidget::prepareOffThread(); });
 }
 
 StartupWarmUp::~StartupWarmUp()
@@ -43,4 +62,6 @@ StartupWarmUp::~StartupWarmUp()
     // Never left running into the application object's teardown.
     plugins.waitForFinished();
     fonts.waitForFinished();
+    rows.waitForFinished();
+    running = nullptr;
 }

@@ -114,7 +114,7 @@ void settle()
     }
 }
 
-double longestGapWhile(const std::function<void()> &work)
+double longestGapWhile(const std::function<void()> &work, int intervalMs)
 {
     QElapsedTimer sinceLastTurn;
     qint64 longest = 0;
@@ -123,7 +123,7 @@ double longestGapWhile(const std::function<void()> &work)
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &timer, turn);
     sinceLastTurn.start();
-    timer.start(10);
+    timer.start(intervalMs);
     work();
     turn();
     return double(longest) / 1e6;

@@ -53,13 +53,16 @@ double msSince(const QElapsedTimer &clock);
 // Lays out and paints what is pending and deletes what was released, as the
 // event loop would before the user sees the result.
 void settle();
-// Runs work and gives the longest time, in ms, between two turns of a 10 ms
-// timer meanwhile: how long the window could not react.
-double longestGapWhile(const std::function<void()> &work);
+// Runs work and gives the longest time, in ms, between two turns of a timer
+// of that interval meanwhile: how long the window could not react.
+double longestGapWhile(const std::function<void()> &work, int intervalMs = 10);
 
 // Each measures what one design decision protects, beside its reference.
 QList<Figure> measureStartup(const Sandbox &sandbox);
 int runStartupChild(int &argc, char **argv); // --child start-main|start-bare [folder]
 QList<Figure> measureList(const Sandbox &sandbox);
+QList<Figure> measureScale(const Sandbox &sandbox);
+QList<Figure> measureOverLimit(const Sandbox &sandbox);
+int runScaleChild(int &argc, char **argv); // --child scale|scale-over folder
 QList<Figure> measureFreezes(const Sandbox &sandbox);
 QList<Figure> measureCompression(const Sandbox &sandbox, const QString &archiver);

@@ -1,7 +1,7 @@
 // brimlet_bench: measures what each design decision protects, beside its
 // reference in the same run, and prints the figures as a Markdown table.
 //
-//   brimlet_bench [--only start,list,compression,freeze]
+//   brimlet_bench [--only start,list,scale,compression,freeze,over]
 
 #include "Bench.h"
 
@@ -16,12 +16,14 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc >= 4 && qstrcmp(argv[1], "--child") == 0 && QByteArray(argv[2]).startsWith("scale"))
+        return runScaleChild(argc, argv);
     if (argc >= 3 && qstrcmp(argv[1], "--child") == 0)
         return runStartupChild(argc, argv);
     // Compression before the disk work, whose gigabytes of copies the disk
     // is still writing back for a while after.
-    QStringList parts{QStringLiteral("start"), QStringLiteral("list"), QStringLiteral("compression"),
-                      QStringLiteral("freeze")};
+    QStringList parts{QStringLiteral("start"), QStringLiteral("list"), QStringLiteral("scale"),
+                      QStringLiteral("compression"), QStringLiteral("freeze")};
     if (argc >= 3 && qstrcmp(argv[1], "--only") == 0)
         parts = QString::fromLocal8Bit(argv[2]).split(u',');
     const Sandbox sandbox; // before the application object, which reads TMPDIR and HOME
@@ -37,6 +39,10 @@ int main(int argc, char **argv)
             figures += measureStartup(sandbox);
         else if (part == QLatin1String("list"))
             figures += measureList(sandbox);
+        else if (part == QLatin1String("scale"))
+            figures += measureScale(sandbox);
+        else if (part == QLatin1String("over"))
+            figures += measureOverLimit(sandbox);
         else if (part == QLatin1String("freeze"))
             figures += measureFreezes(sandbox);
         else if (part == QLatin1String("compression")) {

@@ -23,6 +23,32 @@ bool FileNames::sameName(const QString &a, const QString &b, System system)
     return QString::compare(a, b, caseSensitivity(system)) == 0;
 }
 
+// Folded one code point at a time, as a comparison without case folds them
+// (Qt folds each character on its own, so "ß" is not "SS"); a lone
+// surrogate stays as it is.
+QString FileNames::comparisonKey(const QString &name, System system)
+{
+    if (caseSensitivity(system) == Qt::CaseSensitive)
+        return name;
+    QString key;
+    key.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t point = name.at(i).unicode();
+        if (QChar::isHighSurrogate(point) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            point = QChar::surrogateToUcs4(name.at(i), name.at(i + 1));
+            ++i;
+        }
+        const char32_t folded = QChar::toCaseFolded(point);
+        if (QChar::requiresSurrogates(folded)) {
+            key += QChar(QChar::highSurrogate(folded));
+            key += QChar(QChar::lowSurrogate(folded));
+        } else {
+            key += QChar(char16_t(folded));
+        }
+    }
+    return key;
+}
+
 bool FileNames::canHold(const QString &name, System system)
 {
     const bool plain = !name.isEmpty()

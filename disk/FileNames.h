@@ -18,6 +18,10 @@ public:
 
     // Whether the two names (or paths) name the same file on that system.
     static bool sameName(const QString &a, const QString &b, System system = thisSystem());
+    // The name as sameName() compares it: two names have the same key
+    // exactly when they name the same file, so a list can look a name up
+    // instead of comparing it with every listed one.
+    static QString comparisonKey(const QString &name, System system = thisSystem());
 
     // Whether a file of this name can be made in a folder, under exactly
     // this name: no path separators, not "." or "..", and on Windows none

@@ -1,46 +1,28 @@
 #include "filelist/FileList.h"
 
-#include "disk/FolderWalk.h"
 #include "filelist/BackgroundWork.h"
+#include "filelist/EntryReader.h"
+#include "filelist/ListContents.h"
+#include "filelist/ListTotal.h"
+#include "filelist/RefusalReport.h"
+#include "filelist/Relisting.h"
 #include "filelist/StagingFolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <algorithm>
-#include <memory>
 
 namespace {
 
-constexpr float sizeLimit = 500.0f;
-constexpr float perKibibyte = 0.0009765625f;
-// A size in megabytes is a whole number of bytes scaled by 2^-20.
-constexpr float unitsPerMegabyte = 1048576.0f;
-// The largest byte count that still comes to 500.0 MB once it is held as a
-// float; a folder walk may stop as soon as it has counted more than this.
-constexpr qint64 largestAcceptedBytes = 524288016;
-
-const char *const existsText = "The file with the name you provided exists";
 const char *const renameExistsText = "The file with the name you provided exists, Please choose another name";
 const char *const invalidText = "The file name you provided is not valid, Please choose another name";
 const char *const copyFailedText = "The file could not be copied under the new name";
-const char *const exceededText = "You can't add more than 500 MB of files";
-
-QString fileNameOf(const QString &path)
-{
-    return QFileInfo(QFile(path)).fileName();
-}
+const char *const folderText = "A folder keeps its own name in the archive: only a file can be given another name.";
 
 } // namespace
 
-float FileList::Entry::size() const
-{
-    return float(bytes) * perKibibyte * perKibibyte;
-}
-
 FileList::FileList(QObject *parent)
     : QObject(parent)
+    , contents(std::make_unique<ListContents>())
     , nameRules(FileNames::thisSystem())
     , backgroundWork(new BackgroundWork(this))
 {
@@ -56,6 +38,7 @@ void FileList::useStagingFolder(StagingFolder *folder)
 void FileList::useNameRules(FileNames::System system)
 {
     nameRules = system;
+    contents->useNameRules(system);
 }
 
 StagingFolder &FileList::staging() const
@@ -87,57 +70,70 @@ void FileList::perform(std::function<void()> change)
         pending.dequeue()();
         emit changesEnded();
     }
+    moves.clear();
     busy = false;
+}
+
+// A change asked for against a file (a Remove clicked on its row) while a
+// rename gave it another path meets it under that path.
+QString FileList::followMoves(QString path) const
+{
+    for (int step = 0; step < moves.size() && moves.contains(path); ++step)
+        path = moves.value(path);
+    return path;
+}
+
+void FileList::noteMove(const QString &oldPath, const QString &newPath)
+{
+    if (busy && oldPath != newPath)
+        moves.insert(oldPath, newPath);
 }
 
 void FileList::add(const QStringList &paths)
 {
-    perform([this, paths] {
-        for (const QString &path : paths)
-            addOne(path);
-    });
+    perform([this, paths] { addMany(paths, false); });
 }
 
 void FileList::addDropped(const QStringList &paths)
 {
-    perform([this, paths] {
-        for (const QString &path : paths) {
-            emit initDestinationPath(path);
-            addOne(path);
-        }
-    });
+    perform([this, paths] { addMany(paths, true); });
 }
 
 void FileList::remove(const QString &path)
 {
-    perform([this, path] { removeOne(path); });
+    perform([this, path] { removeOne(followMoves(path)); });
 }
 
 void FileList::rename(const QString &path, const QString &newName)
 {
-    perform([this, path, newName] { renameOne(path, newName); });
+    perform([this, path, newName] { renameOne(followMoves(path), newName); });
 }
 
 void FileList::relist(const QString &oldPath, const QString &newPath)
 {
     perform([this, oldPath, newPath] {
-        const auto found = entries.find(oldPath);
-        if (found == entries.end() || entries.count(newPath))
+        const QString from = followMoves(oldPath);
+        const Entry *found = contents->entry(from);
+        if (!found || contents->entry(newPath))
             return;
-        Entry moved = found->second;
-        erase(oldPath);
+        Entry moved = *found;
+        const int cell = contents->cellOf(from);
+        contents->erase(from);
         moved.path = newPath;
-        moved.name = fileNameOf(newPath);
-        insert(moved);
-        emit entryRenamed(oldPath, newPath);
+        moved.name = EntryReader::nameOf(newPath);
+        contents->insert(moved, cell);
+        noteMove(from, newPath);
+        emit entryRenamed(from, newPath);
+        emit cellsChanged(cell);
     });
 }
 
 void FileList::removeAll()
 {
     perform([this] {
-        clear();
-        emit sizeChanged(runningTotal);
+        contents->clear();
+        emit cellsChanged(0);
+        emit sizeChanged(0.0f);
     });
 }
 
@@ -146,126 +142,141 @@ void FileList::rebuild()
     perform([this] { rebuildAll(); });
 }
 
-void FileList::addOne(const QString &path)
+// What the paths hold is read on a worker and listed batch by batch, each
+// judged against the list as it then is (name, size). One message at the
+// end names whatever was left out.
+void FileList::addMany(const QStringList &paths, bool dropped)
 {
-    Entry entry;
-    entry.path = path;
-    entry.name = fileNameOf(path);
-    // Added or renamed, a name is held to the same rules: on a disk that
-    // ignores case, Report.pdf and report.pdf from two folders would be one
-    // file in the archive.
-    if (isNameTaken(entry.name)) {
-        emit refused(QString::fromLatin1(existsText));
+    if (paths.isEmpty())
         return;
-    }
-    // The user stopped the measuring of a folder: it is not added.
-    if (!read(entry))
-        return;
-    tryToList(entry);
-}
-
-bool FileList::tryToList(const Entry &entry)
-{
-    if (entry.size() + runningTotal > sizeLimit) {
-        emit sizeExceeded(QString::fromLatin1(exceededText));
+    RefusalReport report(paths.size());
+    const QString detail = QDir::toNativeSeparators(paths.size() == 1 ? paths.first()
+                                                                      : QFileInfo(paths.first()).absolutePath());
+    EntryReader::Receiver receiver;
+    receiver.take = [this, dropped, &report](std::vector<Entry> &batch) { listRead(batch, dropped, report); };
+    // A folder is walked only if its name is free.
+    receiver.mayWalk = [this, dropped, &report](const Entry &folder) {
+        if (dropped)
+            emit initDestinationPath(folder.path);
+        const QString holder = contents->holderOf(folder.name);
+        if (holder.isEmpty())
+            return true;
+        report.nameTaken(folder.path, holder, staging().isCopy(holder));
         return false;
+    };
+    // Cancelled, what was listed so far stays listed, whole.
+    EntryReader::readInBatches(*backgroundWork, this, QStringLiteral("Adding files..."), detail, paths, {}, receiver);
+    emit sizeChanged(total());
+    tell(report);
+}
+
+void FileList::listRead(const std::vector<Entry> &batch, bool dropped, RefusalReport &report)
+{
+    const int first = contents->count();
+    for (const Entry &entry : batch) {
+        // A folder has been announced before its walk.
+        if (dropped && !entry.isFolder)
+            emit initDestinationPath(entry.path);
+        // Added or renamed, a name is held to the same rules: on a disk
+        // that ignores case, Report.pdf and report.pdf from two folders
+        // would be one file in the archive.
+        const QString holder = contents->holderOf(entry.name);
+        if (!holder.isEmpty()) {
+            report.nameTaken(entry.path, holder, staging().isCopy(holder));
+            continue;
+        }
+        if (!contents->fits(entry)) {
+            report.overLimit(entry.path, entry.bytes);
+            continue;
+        }
+        contents->insert(entry);
+        report.added(entry.name);
     }
-    insert(entry);
-    emit entryAdded(entry.path);
-    emit sizeChanged(runningTotal);
-    return true;
+    if (contents->count() > first)
+        emit cellsChanged(first);
+    emit sizeChanged(contents->totalSoFar());
 }
 
-// Reads what the path holds now. A folder is walked on a worker; false when
-// the user stopped that and nothing was known of it before.
-bool FileList::read(Entry &entry)
+void FileList::tell(const RefusalReport &report)
 {
-    const QFileInfo info{QFile(entry.path)};
-    entry.isFolder = info.isDir();
-    if (entry.isFolder)
-        return readFolder(entry);
-    entry.bytes = info.size();
-    entry.measured = true;
-    return true;
-}
-
-// A folder is walked when it is added, and walked again on a rebuild only if
-// its own modification time changed. That time moves when an entry right
-// inside it is added, removed or renamed, not when a file deeper down
-// changes: such a change shows only once the folder is added again. Walking
-// every listed folder on every removal froze the window for large folders,
-// for a change that is rarely there.
-bool FileList::readFolder(Entry &entry)
-{
-    const QDateTime modified = QFileInfo(entry.path).lastModified();
-    if (entry.walkedFolderTime.isValid() && modified == entry.walkedFolderTime)
-        return true;
-    const QString folder = entry.path;
-    const QDateTime walkStarted = QDateTime::currentDateTime();
-    auto bytes = std::make_shared<qint64>(0);
-    const bool finished = backgroundWork->run(QStringLiteral("Measuring the folder..."), QDir::toNativeSeparators(folder),
-                                              [folder, bytes](BackgroundWork::Progress &progress) {
-        progress.pauseForTests();
-        *bytes = FolderWalk::walk(folder, FolderWalk::Purpose::Weigh, largestAcceptedBytes, progress.cancelFlag()).bytes;
-    });
-    // Cancelled, the entry keeps what it knew before, if anything.
-    if (!finished)
-        return entry.measured;
-    entry.bytes = *bytes;
-    entry.measured = true;
-    // A change made within the same tick of the file system's clock as the
-    // walk leaves the time as it was, so only a time well before the walk
-    // vouches for the figure (FAT counts in steps of two seconds).
-    entry.walkedFolderTime = modified.secsTo(walkStarted) > 2 ? modified : QDateTime();
-    return true;
+    if (!report.hasRefusals())
+        return;
+    const QString text = report.text(ListTotal::limit - total());
+    if (report.isAboutTheLimitOnly())
+        emit sizeExceeded(text);
+    else
+        emit refused(text);
 }
 
 void FileList::removeOne(const QString &path)
 {
-    if (!entries.count(path))
-        return;
-    erase(path);
-    rebuildAll();
+    if (contents->entry(path))
+        rebuildAll(path);
 }
 
-// Every path is read again and listed anew in key order, as if added one by
-// one to an empty list: each still held to the limit.
-void FileList::rebuildAll()
+// Every path (but the one leaving) is read again on a worker and listed
+// anew in key order there; until that is done the list stays as it was, and
+// then it takes the new one at once. Cancelled, nothing is read again: the
+// files keep what they had.
+void FileList::rebuildAll(const QString &leaving)
 {
-    std::map<QString, Entry> previous;
-    previous.swap(entries);
-    clear();
-    emit sizeChanged(runningTotal);
-    if (!previous.empty())
-        emit initDestinationPath(previous.begin()->first);
-    for (auto &[path, entry] : previous) {
-        if (read(entry))
-            tryToList(entry);
+    const QStringList listed = contents->paths();
+    std::shared_ptr<Relisting> relisting = Relisting::readAgain(*backgroundWork, listed, leaving, contents->folders());
+    if (!relisting) {
+        relisting = std::make_shared<Relisting>();
+        for (const QString &path : listed) {
+            if (path != leaving)
+                relisting->append(*contents->entry(path));
+        }
     }
+    // The list passes through empty, as the window has always seen it: its
+    // first file then sets the destination afresh.
+    contents->whileEmpty([this, &listed, &leaving] {
+        emit sizeChanged(0.0f);
+        const QString first = listed.value(listed.value(0) == leaving ? 1 : 0);
+        if (!first.isEmpty())
+            emit initDestinationPath(first);
+    });
+    RefusalReport report(0);
+    std::vector<QString> gone{leaving};
+    for (const Entry &entry : relisting->overLimit) {
+        report.overLimit(entry.path, entry.bytes);
+        gone.push_back(entry.path);
+    }
+    contents->adopt(*relisting, gone);
+    emit cellsChanged(0);
+    if (contents->count() > 0)
+        emit sizeChanged(relisting->total);
+    tell(report);
 }
 
-void FileList::clear()
+QString FileList::renameRefusal(const QString &path) const
 {
-    entries.clear();
-    listedPaths.clear();
-    runningTotal = 0.0f;
-    exactTotalUnits = 0;
-    emit entriesCleared();
+    const Entry *listed = contents->entry(path);
+    return listed && listed->isFolder ? QString::fromLatin1(folderText) : QString();
 }
 
 void FileList::renameOne(const QString &path, const QString &newName)
 {
-    const auto found = entries.find(path);
-    if (found == entries.end() || newName.isEmpty() || newName == found->second.name)
+    const Entry *found = contents->entry(path);
+    if (!found || newName.isEmpty() || newName == found->name)
         return;
+    if (const QString why = renameRefusal(path); !why.isEmpty()) {
+        emit refused(why);
+        return;
+    }
     // Refused before anything is copied: the system would refuse the copy,
     // or make it under another name than the one shown.
     if (!FileNames::canHold(newName, nameRules)) {
         emit refused(QString::fromLatin1(invalidText));
+        emit renameRefused(path, newName);
         return;
     }
-    if (isNameTaken(newName, path)) {
-        emit refused(QString::fromLatin1(renameExistsText));
+    const QString holder = contents->holderOf(newName);
+    if (!holder.isEmpty() && holder != path) {
+        emit refused(QString::fromLatin1(renameExistsText) + QStringLiteral("\nThe listed %1 has that name.")
+                                                                 .arg(QDir::toNativeSeparators(holder)));
+        emit renameRefused(path, newName);
         return;
     }
     const StagingFolder::Copy copy = staging().copyUnderName(path, newName, *backgroundWork);
@@ -274,84 +285,53 @@ void FileList::renameOne(const QString &path, const QString &newName)
         emit refused(QString::fromLatin1(copyFailedText));
     if (copy.outcome != StagingFolder::Outcome::Made)
         return;
-    Entry renamed = found->second;
-    erase(path);
+    Entry renamed = *contents->entry(path);
+    // A renamed file keeps its cell.
+    const int cell = contents->cellOf(path);
+    contents->erase(path);
     renamed.path = copy.path;
     renamed.name = newName;
-    insert(renamed);
+    contents->insert(renamed, cell);
     // Our earlier copy of it is not needed any more; the user's file always stays.
     if (!FileNames::sameName(path, copy.path))
         staging().discardCopy(path);
+    noteMove(path, copy.path);
     emit entryRenamed(path, copy.path);
+    emit cellsChanged(cell);
 }
 
 bool FileList::isNameTaken(const QString &name, const QString &except) const
 {
-    for (const auto &[path, entry] : entries) {
-        if (path != except && FileNames::sameName(entry.name, name, nameRules))
-            return true;
-    }
-    return false;
+    const QString holder = contents->holderOf(name);
+    return !holder.isEmpty() && holder != except;
 }
 
 QStringList FileList::paths() const
 {
-    return listedPaths;
+    return contents->paths();
+}
+
+int FileList::count() const
+{
+    return contents->count();
 }
 
 const FileList::Entry *FileList::entry(const QString &path) const
 {
-    const auto found = entries.find(path);
-    return found == entries.end() ? nullptr : &found->second;
+    return contents->entry(path);
+}
+
+QString FileList::pathAt(int cell) const
+{
+    return contents->pathAt(cell);
+}
+
+int FileList::cellOf(const QString &path) const
+{
+    return contents->cellOf(path);
 }
 
 float FileList::total() const
 {
-    return runningTotal;
-}
-
-// paths() is asked after every single change (the size line asks whether
-// the list is empty), so the paths are kept ready in key order rather than
-// collected from the map each time.
-void FileList::insert(const Entry &entry)
-{
-    const auto inserted = entries.emplace(entry.path, entry).first;
-    const auto position = std::lower_bound(listedPaths.cbegin(), listedPaths.cend(), entry.path);
-    listedPaths.insert(position - listedPaths.cbegin(), entry.path);
-    addToTotal(entry.size(), std::next(inserted) == entries.end());
-}
-
-void FileList::erase(const QString &path)
-{
-    entries.erase(path);
-    const auto position = std::lower_bound(listedPaths.cbegin(), listedPaths.cend(), path);
-    if (position != listedPaths.cend() && *position == path)
-        listedPaths.removeAt(position - listedPaths.cbegin());
-    sumAnew();
-}
-
-// The total must be the float sum in key order, which depends on the order
-// once sums round. Added behind every other key, the running sum is that sum.
-// Elsewhere it still is while the exact total stays below 2^24 units of one
-// byte's size: every size is a whole number of such units, so no partial sum
-// in any order rounds. Only otherwise is it summed anew.
-void FileList::addToTotal(float size, bool isLastKey)
-{
-    exactTotalUnits += qint64(size * unitsPerMegabyte);
-    if (isLastKey || exactTotalUnits < (qint64(1) << 24))
-        runningTotal += size;
-    else
-        sumAnew();
-}
-
-void FileList::sumAnew()
-{
-    float sum = 0.0f;
-    qint64 units = 0;
-    for (const auto &[path, entry] : entries) {
-        sum += entry.size();
-        units += qint64(entry.size() * unitsPerMegabyte);
-    }
-    runningTotal = sum;
-    exactTotalUnits = units;
+    return contents->total();
 }

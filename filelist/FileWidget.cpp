@@ -1,31 +1,23 @@
 #include "filelist/FileWidget.h"
 
-#include "filelist/BackgroundWork.h"
+#include "filelist/FileGrid.h"
 #include "filelist/FileList.h"
-#include "filelist/SingleFileWidget.h"
 #include "filelist/WorkDialog.h"
 #include "ui/StyledBackground.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGridLayout>
 #include <QInputDialog>
-#include <QLayoutItem>
+#include <QLineEdit>
 #include <QMimeData>
-#include <QPushButton>
 #include <QQueue>
-#include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <utility>
-
 namespace {
-
-constexpr int columnCount = 7;
 
 QQueue<QString> &nextRenameAnswers()
 {
@@ -33,41 +25,27 @@ QQueue<QString> &nextRenameAnswers()
     return answers;
 }
 
+// As Explorer does: the name without its extension, ready to be typed
+// over; a name that starts with its only dot (".profile") is all name.
+int nameLengthWithoutExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return int(dot > 0 ? dot : name.size());
+}
+
 } // namespace
 
 FileWidget::FileWidget(QWidget *parent)
     : QWidget(parent)
     , list(new FileList(this))
-    , gridLayout(nullptr)
-    , scrollArea(new QScrollArea)
+    , fileGrid(new FileGrid(list))
 {
     setAcceptDrops(true);
-
-    // The panel keeps its fixed height however many rows it holds, so the
-    // rows scroll inside it, clear of its border.
+    // The panel keeps its fixed height however many files it holds, so the
+    // files scroll inside it, clear of its border.
     auto *frameLayout = new QVBoxLayout(this);
     frameLayout->setContentsMargins(1, 8, 1, 8);
-    frameLayout->addWidget(scrollArea);
-
-    auto *rowArea = new QWidget;
-    gridLayout = new QGridLayout(rowArea);
-    gridLayout->setColumnStretch(columnCount, 1);
-    gridLayout->setSpacing(35);
-    // Few rows stay packed at the top instead of spreading over the panel.
-    gridLayout->setAlignment(Qt::AlignTop);
-    rowArea->setContentsMargins(24, 7, 0, 0);
-
-    scrollArea->setFrameShape(QFrame::NoFrame);
-    scrollArea->setWidgetResizable(true);
-    scrollArea->setWidget(rowArea);
-    // Transparent all the way down, so the panel's own background shows.
-    scrollArea->viewport()->setAutoFillBackground(false);
-    rowArea->setAutoFillBackground(false);
-    scrollArea->setAccessibleName(QStringLiteral("Files to compress"));
-    // Tab goes to the rows, not to the panel that holds them.
-    scrollArea->setFocusPolicy(Qt::ClickFocus);
-    lastTabStop = scrollArea;
-
+    frameLayout->addWidget(fileGrid);
     setFixedHeight(273);
     connectList();
 }
@@ -76,25 +54,21 @@ FileWidget::~FileWidget() = default;
 
 void FileWidget::connectList()
 {
-    connect(list, &FileList::changesStarted, this, &FileWidget::beginRowChanges);
-    connect(list, &FileList::changesEnded, this, &FileWidget::endRowChanges);
-    connect(list, &FileList::entryAdded, this, &FileWidget::onEntryAdded);
-    connect(list, &FileList::entryRenamed, this, &FileWidget::onEntryRenamed);
-    connect(list, &FileList::entriesCleared, this, &FileWidget::onEntriesCleared);
+    connect(list, &FileList::changesStarted, this, &FileWidget::noteFocus);
+    connect(list, &FileList::cellsChanged, fileGrid, &FileGrid::refresh);
+    connect(list, &FileList::changesEnded, this, &FileWidget::moveFocusAfterChanges);
+    connect(list, &FileList::entryRenamed, this, [this](const QString &oldPath, const QString &newPath) {
+        if (focusedPath == oldPath)
+            focusedPath = newPath;
+    });
     connect(list, &FileList::sizeChanged, this, &FileWidget::sizeChanged);
     connect(list, &FileList::initDestinationPath, this, &FileWidget::initDestinationPath);
-    connect(list, &FileList::sizeExceeded, this, [this](const QString &error) {
-        beforeMessage();
-        emit sizeExceeded(error);
-    });
-    connect(list, &FileList::refused, this, [this](const QString &message) {
-        beforeMessage();
-        emit refused(message);
-    });
-    // The list as it stands so far shows under the dialog.
-    connect(list->work(), &BackgroundWork::slow, this, &FileWidget::showPlacedRows);
+    connect(list, &FileList::sizeExceeded, this, &FileWidget::sizeExceeded);
+    connect(list, &FileList::refused, this, &FileWidget::refused);
+    connect(list, &FileList::renameRefused, this, &FileWidget::onRenameRefused);
+    connect(fileGrid, &FileGrid::removeRequested, this, &FileWidget::removeFile);
+    connect(fileGrid, &FileGrid::renameRequested, this, &FileWidget::renameFile);
     new WorkDialog(list->work(), this);
-    connect(qApp, &QApplication::focusChanged, this, &FileWidget::keepFocusInView);
 }
 
 FileList *FileWidget::fileList() const
@@ -102,9 +76,19 @@ FileList *FileWidget::fileList() const
     return list;
 }
 
+FileGrid *FileWidget::grid() const
+{
+    return fileGrid;
+}
+
 QWidget *FileWidget::tabAnchor() const
 {
-    return scrollArea;
+    return fileGrid;
+}
+
+int FileWidget::fileCount() const
+{
+    return list->count();
 }
 
 void FileWidget::useStagingFolder(StagingFolder *folder)
@@ -132,16 +116,13 @@ void FileWidget::addFiles(QStringList paths)
     list->add(paths);
 }
 
+// The file after it in the grid takes the focus, should it have it; the
+// one before when it was the last.
 void FileWidget::removeFile(QString path)
 {
-    SingleFileWidget *row = rowFor(path);
-    if (row && row->isAncestorOf(QApplication::focusWidget())) {
-        refocusPending = true;
-        const int next = gridLayout->indexOf(row) + 1;
-        QLayoutItem *after = next < gridLayout->count() ? gridLayout->itemAt(next) : nullptr;
-        const auto *nextRow = after ? qobject_cast<SingleFileWidget *>(after->widget()) : nullptr;
-        refocusPath = nextRow ? nextRow->path() : QString();
-    }
+    const int cell = fileGrid->focusedCell();
+    if (cell >= 0 && list->pathAt(cell) == path)
+        nextPath = cell + 1 < list->count() ? list->pathAt(cell + 1) : list->pathAt(cell - 1);
     list->remove(path);
 }
 
@@ -151,28 +132,59 @@ void FileWidget::removeFiles(QStringList paths)
         list->remove(path);
 }
 
-void FileWidget::renameFile()
+void FileWidget::renameFile(const QString &path)
 {
-    const QPointer<SingleFileWidget> row = qobject_cast<SingleFileWidget *>(sender());
-    if (!row || rowFor(row->path()) != row)
+    const FileList::Entry *entry = list->entry(path);
+    if (!entry)
         return;
+    // Said before a name is asked for, not after.
+    if (const QString why = list->renameRefusal(path); !why.isEmpty()) {
+        emit refused(why);
+        return;
+    }
     QString answer;
-    const bool accepted = askNewName(row, &answer);
+    if (!askNewName(entry->name, &answer))
+        return;
+    askedPath = path;
+    askedName = answer;
     // The list may have changed while the dialog was open; it judges the
     // name against the list as it is when the rename's turn comes.
-    if (row && accepted)
-        list->rename(row->path(), answer);
+    list->rename(path, answer);
 }
 
-bool FileWidget::askNewName(const SingleFileWidget *row, QString *answer)
+// The dialog comes back with what was typed, once the refusal has been said.
+void FileWidget::onRenameRefused(const QString &path, const QString &typed)
+{
+    if (path != askedPath || typed != askedName)
+        return;
+    QTimer::singleShot(0, this, [this, path, typed] {
+        QString answer;
+        if (list->entry(path) && askNewName(typed, &answer)) {
+            askedPath = path;
+            askedName = answer;
+            list->rename(path, answer);
+        }
+    });
+}
+
+bool FileWidget::askNewName(const QString &shown, QString *answer)
 {
     if (!nextRenameAnswers().isEmpty()) {
         *answer = nextRenameAnswers().dequeue();
         return !answer->isNull();
     }
-    bool accepted = false;
-    *answer = QInputDialog::getText(this, tr("Change name"), tr("file name:"), QLineEdit::Normal,
-                                    row->getName(), &accepted);
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(tr("Change name"));
+    dialog.setLabelText(tr("file name:"));
+    dialog.setTextValue(shown);
+    // The dialog selects its whole text as it shows; then this runs.
+    if (auto *field = dialog.findChild<QLineEdit *>()) {
+        QMetaObject::invokeMethod(field, [field, length = nameLengthWithoutExtension(shown)] {
+            field->setSelection(0, length);
+        }, Qt::QueuedConnection);
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    *answer = dialog.textValue();
     return accepted;
 }
 
@@ -206,148 +218,33 @@ float FileWidget::getSize()
     return list->total();
 }
 
-void FileWidget::onEntryAdded(const QString &path)
+void FileWidget::noteFocus()
 {
-    const FileList::Entry *entry = list->entry(path);
-    SingleFileWidget *row = spareRows.take(path);
-    if (row) {
-        row->showFile(entry->path, entry->name, entry->bytes, entry->isFolder);
-    } else {
-        // Made inside the grid's widget at once, for the same reason as the
-        // row's own children.
-        row = new SingleFileWidget(entry->path, entry->name, entry->bytes, entry->isFolder,
-                                   gridLayout->parentWidget());
-        connect(row, &SingleFileWidget::clickedForRename, this, &FileWidget::renameFile);
-        connect(row, &SingleFileWidget::clicked, this, &FileWidget::removeFile);
+    QWidget *focus = QApplication::focusWidget();
+    focusInList = focus && (focus == fileGrid || fileGrid->isAncestorOf(focus));
+    focusedCell = fileGrid->focusedCell();
+    focusedPath = list->pathAt(focusedCell);
+}
+
+// The focus stays on its file wherever the change put it; if the file left
+// the list, it goes on to the next one, and from an emptied list to the
+// control after it.
+void FileWidget::moveFocusAfterChanges()
+{
+    const QString next = std::exchange(nextPath, QString());
+    if (!std::exchange(focusInList, false))
+        return;
+    if (list->count() == 0) {
+        emit focusLeftEmptyList();
+        return;
     }
-    rows[path] = row;
-    placeRow(row);
-    // Tab visits the rows as they stand in the grid.
-    setTabOrder(lastTabStop, row->tabStop());
-    lastTabStop = row->tabStop();
-    if (++gridColumn == columnCount) {
-        gridColumn = 0;
-        ++gridRow;
-    }
-}
-
-// A renamed row keeps its cell until the next rebuild.
-void FileWidget::onEntryRenamed(const QString &oldPath, const QString &newPath)
-{
-    SingleFileWidget *row = rowFor(oldPath);
-    const FileList::Entry *entry = list->entry(newPath);
-    if (!row || !entry)
-        return;
-    rows.erase(oldPath);
-    rows[newPath] = row;
-    row->showFile(entry->path, entry->name, entry->bytes, entry->isFolder);
-}
-
-void FileWidget::onEntriesCleared()
-{
-    if (openRowChanges > 0)
-        holdRowsBack();
-    for (const auto &[path, row] : rows) {
-        gridLayout->removeWidget(row);
-        spareRows.insert(path, row);
-    }
-    rows.clear();
-    gridLayout->setColumnStretch(columnCount, 1);
-    gridRow = 0;
-    gridColumn = 0;
-    lastTabStop = scrollArea;
-}
-
-SingleFileWidget *FileWidget::rowFor(const QString &path)
-{
-    const auto found = rows.find(path);
-    return found == rows.end() ? nullptr : found->second;
-}
-
-void FileWidget::placeRow(SingleFileWidget *row)
-{
-    if (openRowChanges > 0)
-        holdRowsBack();
-    // Hidden first, so that the grid does not queue a show of its own for it.
-    row->hide();
-    gridLayout->addWidget(row, gridRow, gridColumn, Qt::AlignTop);
-    row->show();
-}
-
-void FileWidget::dropRow(SingleFileWidget *row)
-{
-    row->hide();
-    // Deferred: a removal runs inside the leaving row's own signal.
-    row->deleteLater();
-}
-
-// Rows come in the thousands. Shown one by one in a live grid, each would
-// lay the grid out again and be painted on its own: quadratic. So while a
-// change is under way the rows are held back, out of sight, and come back
-// all at once, laid out once, with only those in view painted.
-void FileWidget::beginRowChanges()
-{
-    ++openRowChanges;
-}
-
-void FileWidget::endRowChanges()
-{
-    if (--openRowChanges > 0)
-        return;
-    for (SingleFileWidget *row : std::as_const(spareRows))
-        dropRow(row);
-    spareRows.clear();
-    showPlacedRows();
-    moveFocusAfterRemoval();
-}
-
-void FileWidget::moveFocusAfterRemoval()
-{
-    if (!std::exchange(refocusPending, false))
-        return;
-    SingleFileWidget *next = rowFor(std::exchange(refocusPath, QString()));
-    if (next)
-        next->tabStop()->setFocus(Qt::TabFocusReason);
-    else
-        scrollArea->setFocus(Qt::OtherFocusReason);
-}
-
-// A row reached by Tab or by a removal scrolls into view.
-void FileWidget::keepFocusInView(QWidget *, QWidget *now)
-{
-    if (now && gridLayout->parentWidget()->isAncestorOf(now))
-        scrollArea->ensureWidgetVisible(now);
-}
-
-void FileWidget::holdRowsBack()
-{
-    QWidget *rowArea = gridLayout->parentWidget();
-    if (rowsHeldBack || !rowArea->isVisible())
-        return;
-    rowsHeldBack = true;
-    rowArea->hide();
-}
-
-void FileWidget::showPlacedRows()
-{
-    if (!rowsHeldBack)
-        return;
-    rowsHeldBack = false;
-    // Laid out and sized while still out of sight: painted before that, all
-    // the rows would be painted piled up in view; moved once in sight, each
-    // row would have the region it leaves and the one it takes worked out
-    // against every sibling.
-    QCoreApplication::sendPostedEvents(gridLayout->parentWidget(), QEvent::LayoutRequest);
-    gridLayout->activate();
-    QCoreApplication::sendPostedEvents(scrollArea->viewport(), QEvent::LayoutRequest);
-    gridLayout->parentWidget()->show();
-}
-
-// A message opens over the list as it stands so far, not over a list with
-// its rows held out of sight.
-void FileWidget::beforeMessage()
-{
-    showPlacedRows();
+    int cell = list->cellOf(focusedPath);
+    if (cell < 0)
+        cell = list->cellOf(next);
+    if (cell < 0 && focusedCell >= 0)
+        cell = qMin(focusedCell, list->count() - 1);
+    if (cell >= 0)
+        fileGrid->focusCell(cell, Qt::OtherFocusReason);
 }
 
 void FileWidget::paintEvent(QPaintEvent *)

@@ -2,23 +2,18 @@
 
 #include "disk/FileNames.h"
 
-#include <QHash>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include <map>
-
+class FileGrid;
 class FileList;
-class QGridLayout;
-class QScrollArea;
-class SingleFileWidget;
 class StagingFolder;
 
-// The list of files to pack as the window shows it: one row per file in a
-// seven-column grid, files dropped on it, and the rename dialog. What is
-// listed, and every rule about it, is the FileList's; this only mirrors it.
+// The list of files to pack as the window shows it: the panel with its grid
+// of files, files dropped on it, the rename dialog, and where the keyboard
+// focus goes as files come and go. What is listed, and every rule about it,
+// is the FileList's; the grid only maps its cells to rows in view.
 class FileWidget : public QWidget
 {
     Q_OBJECT
@@ -28,10 +23,12 @@ public:
     ~FileWidget() override;
 
     FileList *fileList() const;
-    // Where the list stands in the window's Tab order: its rows follow it,
-    // in grid order. Not a stop itself; it takes the focus when the last
-    // row is removed.
+    FileGrid *grid() const;
+    // Where the list stands in the window's Tab order; reached by Tab it
+    // hands the focus to its first file (by Shift+Tab, its last). A stop
+    // only while it holds files.
     QWidget *tabAnchor() const;
+    int fileCount() const;
     // Where renamed copies go: this program's own staging folder unless set,
     // before any file is added, to another (a second running copy's, say).
     void useStagingFolder(StagingFolder *folder);
@@ -49,13 +46,17 @@ signals:
     void initDestinationPath(QString fileName);
     // A file that could not be added or renamed, in words for the user.
     void refused(QString message);
+    // The list was emptied while it had the keyboard focus: the window
+    // gives the focus to what comes next.
+    void focusLeftEmptyList();
 
 public slots:
     void addFile(QString path);
     void addFiles(QStringList paths);
     void removeFile(QString path);
     void removeFiles(QStringList paths);
-    void renameFile();
+    // Asks for the file's new name, then has the list give it that name.
+    void renameFile(const QString &path);
     void onFileNameChanged(QString oldPath, QString newPath);
     bool checkIfFileNameExists(QString fileName);
     void removeAllFiles();
@@ -70,40 +71,20 @@ protected:
 
 private:
     void connectList();
-    bool askNewName(const SingleFileWidget *row, QString *answer);
-
-    void onEntryAdded(const QString &path);
-    void onEntryRenamed(const QString &oldPath, const QString &newPath);
-    void onEntriesCleared();
-    void beforeMessage();
-
-    SingleFileWidget *rowFor(const QString &path);
-    void placeRow(SingleFileWidget *row);
-    void dropRow(SingleFileWidget *row);
-    void beginRowChanges();
-    void endRowChanges();
-    void holdRowsBack();
-    void showPlacedRows();
-
-    void keepFocusInView(QWidget *old, QWidget *now);
-    void moveFocusAfterRemoval();
+    bool askNewName(const QString &shown, QString *answer);
+    void onRenameRefused(const QString &path, const QString &typed);
+    void noteFocus();
+    void moveFocusAfterChanges();
 
     FileList *list;
-    std::map<QString, SingleFileWidget *> rows;
-    // Rows taken out of the grid by a change that may list their files
-    // again (a rebuild): used again rather than built anew, and dropped
-    // when the change ends without them.
-    QHash<QString, SingleFileWidget *> spareRows;
-    QGridLayout *gridLayout;
-    int gridRow = 0;
-    int gridColumn = 0;
-    QScrollArea *scrollArea;
-    int openRowChanges = 0;
-    bool rowsHeldBack = false;
-    // The last row placed, which the next one follows in the Tab order.
-    QPointer<QWidget> lastTabStop;
-    // A row that had the focus is being removed: the focus goes to the row
-    // after it, by path (empty when it was the last), once the list is done.
-    bool refocusPending = false;
-    QString refocusPath;
+    FileGrid *fileGrid;
+    // The file that had the focus when the current change began, followed
+    // through renames; the file to go on to should it leave the list.
+    bool focusInList = false;
+    QString focusedPath;
+    QString nextPath;
+    int focusedCell = -1;
+    // A rename this widget asked for, until the list takes or refuses it.
+    QString askedPath;
+    QString askedName;
 };

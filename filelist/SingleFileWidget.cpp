@@ -91,26 +91,53 @@ QPixmap glyph(const QString &path, qreal ratio)
 
 // The cross is drawn white for the title bar's blue band; on a pale row it
 // would all but vanish, so rows show it in the blue of their text. Made in
-// two sizes, for ordinary and for scaled screens.
-QIcon removeIcon()
+// two sizes, for ordinary and for scaled screens, as images, so that a
+// worker can make them before the first row wants them.
+const QList<QImage> &crossImages()
 {
-    static const QIcon icon = [] {
-        const QPixmap white(QStringLiteral(":/qrc/close.png"));
-        QIcon blue;
+    static const QList<QImage> crosses = [] {
+        const QImage white = QImage(QStringLiteral(":/qrc/close.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QList<QImage> blue;
         for (int side : {32, 64}) {
-            QPixmap cross = white.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            QImage cross = white.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
             QPainter painter(&cross);
             painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
             painter.fillRect(cross.rect(), QColor(0x52, 0x72, 0xBA));
             painter.end();
-            blue.addPixmap(cross);
+            blue << cross;
         }
+        return blue;
+    }();
+    return crosses;
+}
+
+QIcon removeIcon()
+{
+    static const QIcon icon = [] {
+        QIcon blue;
+        for (const QImage &cross : crossImages())
+            blue.addPixmap(QPixmap::fromImage(cross));
         return blue;
     }();
     return icon;
 }
 
+// Matching this font is costly (it has no family of that name, so the
+// system's fallbacks are searched) and its answer never changes.
+QFont nameFont()
+{
+    return QFont(QStringLiteral("normal"), 10);
+}
+
 } // namespace
+
+// The search for the name's font leaves its answer in caches that every
+// thread shares, so the window's thread then finds it at once.
+void SingleFileWidget::prepareOffThread()
+{
+    QFontMetrics(nameFont()).horizontalAdvance(QStringLiteral("name"));
+    crossImages();
+}
 
 SingleFileWidget::SingleFileWidget(const QString &path, const QString &name, qint64 bytes, bool isFolder,
                                    QWidget *parent)
@@ -172,24 +199,20 @@ QString SingleFileWidget::path() const
 }
 
 // Children are made inside the row at once: moving a widget under a new
-// parent later has the style sheet re-resolved for it, which is slow in a
-// long list. They are all made before the layouts that place them, as a
-// widget made under a laid-out parent asks for one more layout pass, and in
-// a long list each request is compared with all those still waiting.
+// parent later has the style sheet re-resolved for it. They are all made
+// before the layouts that place them, as a widget made under a laid-out
+// parent asks for one more layout pass.
 void SingleFileWidget::buildUi()
 {
     auto *topStrip = new QWidget(this);
     removeButton = new QToolButton(topStrip);
     typeIconLabel = new QLabel(topStrip);
     fileSizeLabel = new QLabel(sizeText(), this);
-    // Made last, so that it ends the row's run in the Tab chain: the row
-    // then moves in that chain as one piece (see tabStop()).
     nameButton = new QPushButton(this);
 
     removeButton->setIcon(removeIcon());
     removeButton->setToolTip(QStringLiteral("Remove"));
-    // One Tab stop per row, its name: Delete there does what this does, and
-    // two hundred files would otherwise take four hundred presses of Tab.
+    // Delete on the row's name does what this does: one focus per file.
     removeButton->setFocusPolicy(Qt::NoFocus);
     // Without a raised panel the style sheet's transparent background shows
     // the row through it; a raised one draws as a black box.
@@ -203,9 +226,11 @@ void SingleFileWidget::buildUi()
 
     nameButton->setFixedHeight(15);
     nameButton->setFlat(true);
-    nameButton->setToolTip(QStringLiteral("Rename"));
     nameButton->setWhatsThis(QStringLiteral("Rename"));
-    setFocusPolicy(Qt::TabFocus);
+    // The list moves the focus from file to file (FileGrid): a row is not
+    // a stop in the window's own Tab chain, whichever file it shows.
+    nameButton->setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::ClickFocus);
     setFocusProxy(nameButton);
 
     auto *topStripLayout = new QHBoxLayout(topStrip);
@@ -259,26 +284,18 @@ QString SingleFileWidget::sizeText() const
 void SingleFileWidget::setName(QString fileName)
 {
     name = fileName;
-    // Matching the font is costly and its answer never changes.
-    static const QFontMetrics metrics(QFont(QStringLiteral("normal"), 10));
+    static const QFontMetrics metrics(nameFont());
     const QString shown = metrics.boundingRect(name).width() > 80
         ? name.left(5) + QStringLiteral("...") + name.right(5)
         : name;
     // A name is text, not a mnemonic: "R&D" must not show as "RD" and take Alt+D.
     nameButton->setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    // A shortened name can be read whole where the pointer rests on it.
+    nameButton->setToolTip(name);
     // A screen reader hears which file a button acts on, by its whole name.
     nameButton->setAccessibleName(QStringLiteral("Rename ") + name);
     if (removeButton)
         removeButton->setAccessibleName(QStringLiteral("Remove ") + name);
-}
-
-// The row itself, which hands the focus to its name. Placed in the Tab
-// chain as a whole, it moves there with all its children at no cost; its
-// name alone would leave the rest behind at the chain's end, where every
-// later row would walk past all of them.
-QWidget *SingleFileWidget::tabStop() const
-{
-    return const_cast<SingleFileWidget *>(this);
 }
 
 // The name button leaves these keys to its row.

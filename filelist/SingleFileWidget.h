@@ -9,7 +9,9 @@ class QPushButton;
 class QToolButton;
 
 // One listed file as the list shows it: type picture, remove button, name
-// (click to rename), size. It only shows what the list says of the file.
+// (click to rename), size. It only shows what the list says of the file,
+// and shows another file when the list scrolls. Its name takes the focus;
+// Delete there removes the file, F2 renames it.
 class SingleFileWidget : public QWidget
 {
     Q_OBJECT
@@ -19,13 +21,14 @@ public:
                      QWidget *parent = nullptr);
     ~SingleFileWidget() override;
 
+    // Makes on a worker, ahead, what the first row would otherwise make on
+    // the window's thread while files are being listed (its font, its cross).
+    static void prepareOffThread();
+
     QString getName() const;
     float getSize() const;
     // The listed path it stands for: the user's file, or our copy of it.
     QString path() const;
-
-    // Where Tab stops on the row; Delete there removes it, F2 renames it.
-    QWidget *tabStop() const;
 
     // Shows the file anew, as a row made for it now would.
     void showFile(const QString &path, const QString &name, qint64 bytes, bool isFolder);

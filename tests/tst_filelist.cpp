@@ -21,6 +21,8 @@ const QString existsText = QStringLiteral("The file with the name you provided e
 const QString renameExistsText = existsText + QStringLiteral(", Please choose another name");
 const QString invalidText = QStringLiteral("The file name you provided is not valid, Please choose another name");
 const QString copyFailedText = QStringLiteral("The file could not be copied under the new name");
+const QString exceededText = QStringLiteral("You can't add more than 500 MB of files");
+const QString folderText = QStringLiteral("A folder keeps its own name in the archive: only a file can be given another name.");
 
 QStringList namesOf(const QStringList &paths)
 {
@@ -48,6 +50,10 @@ private slots:
     void renameAnswer_data();
     void renameAnswer();
     void renameMakesStagingCopy();
+    void refusalSaysWhichAndWhy_data();
+    void refusalSaysWhichAndWhy();
+    void changeQueuedDuringRenameFollowsTheFile_data();
+    void changeQueuedDuringRenameFollowsTheFile();
     void folderIsWalkedOncePerAddition();
     void exitDuringWorkLeavesTheWorkerItsOwn();
 
@@ -107,7 +113,12 @@ void TestFileList::sizeLimit()
         paths << makeSparseFile(environment->root() + '/' + names[i], bytes[i]);
     list.add(paths);
     QCOMPARE(namesOf(list.paths()), listed);
-    QCOMPARE(exceeded.size(), names.size() - listed.size());
+    // One message for the one addition, naming each file left out.
+    QCOMPARE(firstLines(exceeded), names.size() > listed.size() ? QStringList{exceededText} : QStringList());
+    for (const QString &path : paths) {
+        if (!list.entry(path))
+            QVERIFY(exceeded.first().first().toString().contains(QDir::toNativeSeparators(path)));
+    }
     // Exact comparisons: QCOMPARE would forgive the last place.
     QVERIFY(list.total() == total);
     QVERIFY(changed.isEmpty() || changed.last().first().toFloat() == total);
@@ -153,7 +164,7 @@ void TestFileList::namesWhenAdding()
         names << list.entry(path)->name;
     names.sort();
     QCOMPARE(names, listed);
-    QCOMPARE(signalTexts(refused), QStringList(refusals, existsText));
+    QCOMPARE(firstLines(refused), QStringList(refusals, existsText));
 }
 
 void TestFileList::renameAnswer_data()
@@ -172,7 +183,7 @@ void TestFileList::renameAnswer_data()
     // Nobody writes to it: a copy would wait for ever.
     QTest::newRow("named pipe") << posix << "pipe" << "b2.txt" << copyFailedText << false;
 #endif
-    QTest::newRow("folder") << posix << "folder" << "b2" << copyFailedText << false;
+    QTest::newRow("folder") << posix << "folder" << "b2" << folderText << false;
     QTest::newRow("listed name") << posix << "" << "b.txt" << renameExistsText << false;
     QTest::newRow("listed name in other case, Linux") << posix << "" << "B.txt" << "" << true;
     QTest::newRow("listed name in other case, Windows") << windows << "" << "B.TXT" << renameExistsText << false;
@@ -220,7 +231,7 @@ void TestFileList::renameAnswer()
     list.rename(original, answer);
 
     QCOMPARE_LT(clock.elapsed(), 1000);
-    QCOMPARE(signalTexts(refused), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(firstLines(refused), message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(list.paths().contains(original), !renamed);
     if (renamed)
         QVERIFY(list.paths().contains(StagingFolder::ofThisProgram().path() + '/' + answer));
@@ -248,7 +259,7 @@ void TestFileList::renameMakesStagingCopy()
     // another folder.
     const QString other = file("elsewhere/other.txt");
     list.add({original, original, file("elsewhere/b.txt"), other});
-    QCOMPARE(signalTexts(refused), (QStringList{existsText, existsText}));
+    QCOMPARE(firstLines(refused), QStringList{existsText});
 
     // A second name replaces our first copy; the user's file stays as it was.
     list.rename(folder + "/b.txt", "c.txt");
@@ -269,6 +280,93 @@ void TestFileList::renameMakesStagingCopy()
     writeFile(folder + "/foreign.txt", "not ours");
     StagingFolder::ofThisProgram().tidyUp();
     QCOMPARE(entriesOf(folder), (QStringList{"archive.7z", "foreign.txt"}));
+}
+
+void TestFileList::refusalSaysWhichAndWhy_data()
+{
+    QTest::addColumn<QStringList>("listed");   // name:megabytes, listed first
+    QTest::addColumn<QStringList>("added");    // in one addition
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QStringList>("named");    // what the message must hold: paths, or text as is
+    QTest::addColumn<int>("messages");
+    QTest::newRow("a name listed from another folder")
+        << QStringList{"A/report.txt:1"} << QStringList{"B/report.txt:1"} << existsText
+        << QStringList{"@B/report.txt", "@A/report.txt"} << 1;
+    // 167 MB three times: the third is left out, and 166 MB is what is left.
+    QTest::newRow("the third of three large files")
+        << QStringList() << QStringList{"a.bin:167", "b.bin:167", "c.bin:167"} << exceededText
+        << QStringList{"@c.bin", "166.00 MB", "a.bin", "b.bin"} << 1;
+    QStringList many, manyListed;
+    for (int i = 0; i < 12; ++i) {
+        manyListed << QStringLiteral("A/f%1.txt:1").arg(i, 2, 10, QLatin1Char('0'));
+        many << QStringLiteral("B/f%1.txt:1").arg(i, 2, 10, QLatin1Char('0'));
+    }
+    many << "B/new1.txt:1" << "B/new2.txt:1" << "B/new3.txt:1";
+    QTest::newRow("twelve names taken in one addition")
+        << manyListed << many << existsText
+        << QStringList{"@B/f00.txt", "@A/f00.txt", "@B/f04.txt", "@A/f04.txt", "and 7 more", "3 files", "new1.txt"} << 1;
+}
+
+// One message for one addition, however many files it leaves out: its
+// first line the list's own, then which files and why.
+void TestFileList::refusalSaysWhichAndWhy()
+{
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, added);
+    QFETCH(QString, firstLine);
+    QFETCH(QStringList, named);
+    QFETCH(int, messages);
+    const auto make = [this](const QStringList &items) {
+        QStringList paths;
+        for (const QString &item : items)
+            paths << makeSparseFile(environment->root() + '/' + item.section(':', 0, 0),
+                                    item.section(':', 1).toLongLong() << 20);
+        return paths;
+    };
+    FileList list;
+    list.add(make(listed));
+    QSignalSpy refused(&list, &FileList::refused);
+    QSignalSpy exceeded(&list, &FileList::sizeExceeded);
+    list.add(make(added));
+    const QList<QList<QVariant>> told = refused + exceeded;
+    QCOMPARE(told.size(), messages);
+    QCOMPARE(firstLines(told), QStringList{firstLine});
+    const QString message = told.first().first().toString();
+    for (const QString &item : named) {
+        const QString expected = item.startsWith('@') ? QDir::toNativeSeparators(environment->root() + '/' + item.mid(1))
+                                                      : item;
+        QVERIFY2(message.contains(expected), qPrintable(expected + " in: " + message));
+    }
+}
+
+void TestFileList::changeQueuedDuringRenameFollowsTheFile_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("Remove clicked during the copy") << "remove" << QStringList();
+    QTest::newRow("another name asked for during the copy") << "rename c.txt" << QStringList{"c.txt"};
+}
+
+// The change was asked for against the file, not against the path it had:
+// it meets the file under the path the rename gave it.
+void TestFileList::changeQueuedDuringRenameFollowsTheFile()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(QStringList, listed);
+    const QString original = file("a.txt", QByteArray(1 << 20, 'a'));
+    FileList list;
+    list.add({original});
+    HeldWorkers held;
+    whileHeld(held, [&] {
+        if (meanwhile == "remove")
+            list.remove(original);
+        else
+            list.rename(original, meanwhile.section(' ', 1));
+    });
+    list.rename(original, "b.txt");
+    QTRY_VERIFY(held.released);
+    QTRY_VERIFY(!list.isBusy());
+    QCOMPARE(namesOf(list.paths()), listed);
 }
 
 void TestFileList::folderIsWalkedOncePerAddition()

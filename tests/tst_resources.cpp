@@ -27,6 +27,7 @@ private slots:
     void everyPictureLoads();
     void styleSheetShipsWithItsLineEnds();
     void styledBackgroundIsPainted();
+    void windowBackgroundIsThePicture();
     void styleSheetReachesItsWidgets();
     void boxButtonsHaveRoomAroundTheirWords();
 
@@ -53,7 +54,7 @@ void TestResources::cleanup()
 void TestResources::everyPictureLoads()
 {
     int pictures = 0;
-    QDirIterator it(QStringLiteral(":/"), {"*.png", "*.svg", "*.ico"}, QDir::Files,
+    QDirIterator it(QStringLiteral(":/"), {"*.png", "*.ppm", "*.svg", "*.ico"}, QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -93,6 +94,23 @@ void TestResources::styledBackgroundIsPainted()
         window.resize(window.sizeHint());
         QVERIFY2(colourAt(&window, QPoint(1, 1)) == QColor(0x12, 0xab, 0x34), className);
     }
+}
+
+// The window draws its picture itself, from the form that needs no
+// decoding; the help window's style sheet draws the PNG. Both must be the
+// same picture, and the window must show it where the style sheet did.
+void TestResources::windowBackgroundIsThePicture()
+{
+    const QImage picture = QImage(QStringLiteral(":/qrc/background.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(QImage(QStringLiteral(":/qrc/background.ppm")).convertToFormat(QImage::Format_RGB32), picture);
+    qApp->setStyleSheet(QStringLiteral("file:///:/qrc/style.qss"));
+    MainWidget window;
+    window.resize(980, 660);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Below the title bar, clear of every control.
+    for (const QPoint &point : {QPoint(10, 100), QPoint(970, 400), QPoint(300, 480)})
+        QCOMPARE(colourAt(&window, point), picture.pixelColor(point));
 }
 
 void TestResources::styleSheetReachesItsWidgets()

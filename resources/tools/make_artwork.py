@@ -57,6 +57,11 @@ def png_from_image(path, img):
     write_png(path, img.width, img.height, ctype, 8, rows)
 
 
+def ppm_from_image(path, img):
+    """8-bit RGB as plain pixels (binary PPM): read without any decoding."""
+    path.write_bytes(b"P6\n%d %d\n255\n" % img.size + img.tobytes())
+
+
 def png_grey_alpha16(path, alpha):
     """White ink whose coverage is a float ("F", 0..255) image -> type 4, 16-bit."""
     w, h = alpha.size
@@ -278,6 +283,10 @@ def make_background(scale=1):
     # Washed out hard: the window draws #5272BA text straight on top of this.
     img = Image.blend(img, Image.new("RGB", (w, h), (255, 255, 255)), 0.87)
     png_from_image(RES / at_scale("background.png", scale), img)
+    # The main window reads its 1x picture at every start, before its first
+    # paint: stored as the pixels themselves (see app/BackgroundPicture.cpp).
+    if scale == 1:
+        ppm_from_image(RES / "background.ppm", img)
 
 
 # --- window buttons ------------------------------------------------------------

@@ -52,10 +52,14 @@ def children(node):
     return [child for child in found if child is not None]
 
 
-def walk(node):
+def walk(node, prune=()):
+    """node and everything below it, but not what is inside a node whose
+    role is in prune (a file dialog's list of ten thousand files)."""
     yield node
+    if node.getRoleName() in prune:
+        return
     for child in children(node):
-        yield from walk(child)
+        yield from walk(child, prune)
 
 
 def is_showing(node):
@@ -73,14 +77,14 @@ def text_of(node):
         return node.name or ""
 
 
-def find_all(root, role_name=None, name=None, tooltip=None):
+def find_all(root, role_name=None, name=None, tooltip=None, prune=()):
     """Shown widgets below root; an icon-only one also matches by its tool tip."""
     def matches(node):
         own, tip = node.name or "", node.description or ""
         return ((role_name is None or node.getRoleName() == role_name)
                 and (name is None or own == name or (own == "" and tip == name))
                 and (tooltip is None or tip == tooltip) and is_showing(node))
-    return [node for node in walk(root) if matches(node)]
+    return [node for node in walk(root, prune) if matches(node)]
 
 
 def extents(node):
@@ -245,9 +249,11 @@ class Session:
         check_equal(self.process.wait(15), 0, f"exit status after {button}")
 
     def listed_names(self, window):
-        """The names of the listed files, as their rows' buttons say them."""
+        """The names of the listed files in view, as their rows' buttons say
+        them (each row's name tells its file in its tool tip)."""
         self.fresh()
-        return sorted(b.name[len("Rename "):] for b in find_all(window, role_name="push button", tooltip="Rename"))
+        return sorted(b.name[len("Rename "):] for b in find_all(window, role_name="push button")
+                      if b.name.startswith("Rename ") and b.description == b.name[len("Rename "):])
 
     def name_button(self, window, name):
         return wait_until(lambda: self.fresh() and find_all(

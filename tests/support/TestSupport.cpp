@@ -144,6 +144,14 @@ QStringList signalTexts(const QList<QList<QVariant>> &caught)
     return all;
 }
 
+QStringList firstLines(const QList<QList<QVariant>> &caught)
+{
+    QStringList lines;
+    for (const QString &text : signalTexts(caught))
+        lines << text.section(QLatin1Char('\n'), 0, 0);
+    return lines;
+}
+
 bool runProgram(const QString &program, const QStringList &args, QByteArray *out)
 {
     QProcess process;

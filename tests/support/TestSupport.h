@@ -47,6 +47,9 @@ QStringList copiesIn(const QString &stagingFolder);
 bool setModified(const QString &path, qint64 secondsSinceEpoch);
 // The first argument of each signal a spy caught, as text.
 QStringList signalTexts(const QList<QList<QVariant>> &caught);
+// The first line of each message a spy caught: the program's own text,
+// which the lines after it explain.
+QStringList firstLines(const QList<QList<QVariant>> &caught);
 // Runs a program to its end; true when it exited with 0. Its output goes to *out.
 bool runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr);
 // Debian's 7-Zip, or an empty string when it is not installed.
