@@ -25,7 +25,6 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScreen>
@@ -415,11 +414,18 @@ void MainWidget::closeEvent(QCloseEvent *event)
         QCoreApplication::quit();
 }
 
+// The style sheet's background picture is decoded as the window is first
+// styled, on the window's thread, unless Qt finds it already made: it is,
+// from what a start-up worker decoded meanwhile.
+bool MainWidget::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish)
+        BackgroundPicture::prime(devicePixelRatioF());
+    return QWidget::event(event);
+}
+
 void MainWidget::paintEvent(QPaintEvent *)
 {
-    // Laid out as the style sheet would lay a background image: tiled from
-    // the top left corner. The style's own background goes over it.
-    QPainter(this).drawTiledPixmap(rect(), BackgroundPicture::pixmap(devicePixelRatioF()));
     paintStyledBackground(this);
     static bool painted = false;
     if (!std::exchange(painted, true))

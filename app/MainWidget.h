@@ -37,6 +37,8 @@ public:
 
 signals:
     void addFiles(QStringList paths);
+    // Part of the window's interface; nothing in the program emits it.
+    void resized();
 
 public slots:
     void onBrowseForFilesClicked();
@@ -49,6 +51,7 @@ public slots:
     void onDestinationPathInit(QString filePath);
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

@@ -42,8 +42,9 @@ StartupWarmUp *running = nullptr;
 // into images, which only become pixmaps on the GUI thread.
 StartupWarmUp::StartupWarmUp()
     : plugins(QtConcurrent::run(warmUpThreads(), [ratio = qApp->devicePixelRatio()] {
-        QImageReader::supportedImageFormats();
+        QImageReader(QStringLiteral(":/qrc/file-all.svg")).read();
         BackgroundPicture::image(ratio);
+        QImageReader::supportedImageFormats();
     }))
     , fonts(QtConcurrent::run(warmUpThreads(), [] { QFontDatabase::families(); }))
 {

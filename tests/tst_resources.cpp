@@ -1,3 +1,4 @@
+#include "app/BackgroundPicture.h"
 #include "app/MainWidget.h"
 #include "filelist/FileWidget.h"
 #include "filelist/SingleFileWidget.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QPixmapCache>
 #include <QtTest>
 
 #include <memory>
@@ -96,13 +98,19 @@ void TestResources::styledBackgroundIsPainted()
     }
 }
 
-// The window draws its picture itself, from the form that needs no
-// decoding; the help window's style sheet draws the PNG. Both must be the
-// same picture, and the window must show it where the style sheet did.
+// The window's background comes decoded from a start-up worker, from the
+// form that needs no decoding: it must be the style sheet's picture, found
+// where Qt looks for it first, and shown where the style sheet shows it.
 void TestResources::windowBackgroundIsThePicture()
 {
     const QImage picture = QImage(QStringLiteral(":/qrc/background.png")).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(QImage(QStringLiteral(":/qrc/background.ppm")).convertToFormat(QImage::Format_RGB32), picture);
+    for (const qreal ratio : {1.0, 2.0}) {
+        QPixmapCache::clear();
+        const QPixmap primed = BackgroundPicture::prime(ratio);
+        const QString file = ratio > 1.0 ? QStringLiteral(":/qrc/background@2x.png") : QStringLiteral(":/qrc/background.png");
+        QCOMPARE(QPixmap(file).cacheKey(), primed.cacheKey());
+    }
     qApp->setStyleSheet(QStringLiteral("file:///:/qrc/style.qss"));
     MainWidget window;
     window.resize(980, 660);
