@@ -100,6 +100,7 @@ void HeaderWidget::onHelpPressed()
     // missing buttons and offer minimise and maximise all the same.
     helpWidget->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                                | Qt::WindowCloseButtonHint);
+    helpWidget->setWindowTitle(QStringLiteral("Brimlet"));
     // Over the window it explains, not wherever the platform puts new windows.
     helpWidget->showOver(window());
 }

@@ -13,9 +13,10 @@
 HelpWidget::HelpWidget(QWidget *parent)
     : QWidget(parent, Qt::Window), titleLabel(new QLabel), textLabel(new QLabel)
 {
-    // A window to a screen reader, named apart from the main window.
+    // A window to a screen reader, named apart from the main window, whose
+    // title it shares.
     AccessibleRole::set(this, QAccessible::Window);
-    setWindowTitle(QStringLiteral("Brimlet Help"));
+    setAccessibleName(QStringLiteral("Brimlet Help"));
 
     titleLabel->setText(titleText());
     textLabel->setText(helpText());
