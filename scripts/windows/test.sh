@@ -325,8 +325,24 @@ installed_version() {
 }
 # The installed files and what is in them.
 snapshot() { (cd "$installed" 2>/dev/null && find . -type f -exec md5sum {} + | sort); }
+# Wine mirrors a new shortcut into the desktop's menu in the background,
+# reading the shortcut and the program it names. A file Wine is asked to
+# delete while that reader holds it goes only when the reader lets go, and
+# then whatever stands at its path goes: the next install's shortcut or
+# program. Windows has no such reader, so each install waits for it here.
+menus_built() { ! pgrep -f 'winemenubuilder\.exe' >/dev/null; }
 setup() { # installer arguments...: its exit code
     timeout 120 wine "$@" >/dev/null 2>&1
+    set -- $?
+    wait_for 60 menus_built
+    return "$1"
+}
+# What of an install is not as it should be.
+install_faults() { # folder shortcut expected-brimlet.exe
+    [ -f "$2" ] || printf 'no shortcut; '
+    cmp -s "$1/brimlet.exe" "$3" || printf 'brimlet.exe not the one built; '
+    [ -f "$1/uninstall.exe" ] || printf 'no uninstall.exe; '
+    [ -e "$1/old-only.txt" ] && printf "the old version's own file; "
 }
 
 # An older build to upgrade from: the same program as version 0.9.0, with a
@@ -353,7 +369,7 @@ if [ $status -eq 0 ] && [ ! -e "$installed/old-only.txt" ] && cmp -s "$installed
         && [ "$(installed_version)" = "$version" ] && [ "$(entries)" = 1 ]; then
     pass "an upgrade removes the old version first: its own file is gone, one entry in Apps, version $version"
 else
-    fail "the upgrade over 0.9.0" "exit $status, version '$(installed_version)', $(entries) entries, in the folder: $(ls "$installed" 2>&1 | tr '\n' ' ')"
+    fail "the upgrade over 0.9.0" "exit $status, $(install_faults "$installed" "$menu" "$build/deploy/Brimlet/brimlet.exe")version '$(installed_version)', $(entries) entries, in the folder: $(ls "$installed" 2>&1 | tr '\n' ' ')"
 fi
 
 if [ -n "$build_first" ]; then
@@ -468,7 +484,12 @@ msi_entry_version() { # the DisplayVersion of the machine's entry named Brimlet
         END { for (k in hit) print version[k] }'
 }
 msi_snapshot() { (cd "$program_files" 2>/dev/null && find . -type f -exec md5sum {} + | sort); }
-msiexec() { timeout 180 wine msiexec "$@" >/dev/null 2>&1; }
+msiexec() {
+    timeout 180 wine msiexec "$@" >/dev/null 2>&1
+    set -- $?
+    wait_for 60 menus_built
+    return "$1"
+}
 
 ./scripts/windows/make-msi.sh "$work/old/Brimlet" 0.9.0 "$work/old/Brimlet-0.9.0.msi"
 # The menu entries the per-user installer's shortcut left go: the entry
@@ -491,7 +512,7 @@ if [ $status -eq 0 ] && [ ! -e "$program_files/old-only.txt" ] && cmp -s "$progr
         && [ -n "$(msi_shortcut)" ] && [ "$(msi_entry_version)" = "$version" ] && [ "$(entries)" = 1 ]; then
     pass "the MSI of $version upgrades 0.9.0 in place: the old version's own file gone, one entry in Apps"
 else
-    fail "the MSI's upgrade over 0.9.0" "exit $status, version '$(msi_entry_version)', $(entries) entries, in the folder: $(ls "$program_files" 2>&1 | tr '\n' ' ')"
+    fail "the MSI's upgrade over 0.9.0" "exit $status, $(install_faults "$program_files" "$(msi_shortcut)" "$program_exe")version '$(msi_entry_version)', $(entries) entries, in the folder: $(ls "$program_files" 2>&1 | tr '\n' ' ')"
 fi
 
 # The same version again is the same product: no second entry.
